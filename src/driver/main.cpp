@@ -1,0 +1,6 @@
+// sightline FILE: reconstructs points of a fireball's path from two stations' sightings.
+#include <cstdio>
+
+#include "driver/run_control.hpp"
+
+int main(int argc, char** argv) { return sightline::runCommandLine(argc, argv, stdout); }
