@@ -30,10 +30,17 @@ struct ToolCase {
 
 class ObservationFiles : public ::testing::TestWithParam<ToolCase> {};
 
+// The sign of a not-a-number depends on how the compiler orders the operands
+// of operations that meet two of them; it is not part of the result.
+std::string withoutNaNSign(std::string text) {
+  for (std::size_t at = text.find("-nan"); at != std::string::npos; at = text.find("-nan", at)) text.erase(at, 1);
+  return text;
+}
+
 TEST_P(ObservationFiles, PrintExactlyTheExpectedReport) {
   const std::string name = GetParam().name;
   const auto result = runTool(casePath(name + ".txt"));
-  EXPECT_EQ(result.output, readFile(casePath(name + ".out")));
+  EXPECT_EQ(withoutNaNSign(result.output), withoutNaNSign(readFile(casePath(name + ".out"))));
   EXPECT_EQ(result.status, GetParam().status);
 }
 
