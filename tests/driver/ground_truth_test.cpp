@@ -122,22 +122,28 @@ class GroundTruth : public ::testing::TestWithParam<Scene> {
                   c.lat2, c.h2, s[2].azimuth, s[2].elevation, s[3].azimuth, s[3].elevation, flags);
     return text;
   }
+  // Runs the tool on the sightings in refraction mode 2; returns its output.
+  std::string solve(const Sighting (&s)[4], const char* flags) const {
+    const auto path = testing::writeTempFile(std::string(GetParam().name) + ".txt", file(s, flags));
+    const auto result = testing::runTool(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(result.status, 0) << result.output;
+    return result.output;
+  }
 };
 
 TEST_P(GroundTruth, FourSightingsGiveTheTruePointsDistanceAndDirection) {
   const V p1 = along(0.1), p2 = along(0.8), q1 = along(0.25), q2 = along(0.9);
   const Sighting s[4] = {sight(station1(), p1), sight(station1(), p2), sight(station2(), q1), sight(station2(), q2)};
-  const auto path = testing::writeTempFile(std::string(GetParam().name) + "-4.txt", file(s, "1\n1\n1\n1\n"));
-  const auto result = testing::runTool(path);
-  ASSERT_EQ(result.status, 0) << result.output;
-  const auto points = printedPoints(result.output);
-  ASSERT_EQ(points.size(), 4u) << result.output;
+  const std::string output = solve(s, "1\n1\n1\n1\n");
+  const auto points = printedPoints(output);
+  ASSERT_EQ(points.size(), 4u) << output;
   expectPoint(points[0], p1);
   expectPoint(points[1], p2);
   expectPoint(points[2], q1);
   expectPoint(points[3], q2);
 
-  EXPECT_NEAR(printedAfter(result.output, "Distance between these points: "), norm(p2 - p1) / 1000, 6e-4);
+  EXPECT_NEAR(printedAfter(output, "Distance between these points: "), norm(p2 - p1) / 1000, 6e-4);
   // Flight direction from point 1 to point 2, seen at point 2.
   const V v = p2 - p1;
   const Frame f = frameAt(p2);
@@ -145,35 +151,27 @@ TEST_P(GroundTruth, FourSightingsGiveTheTruePointsDistanceAndDirection) {
   double azimuth = 360 - deg(std::atan2(e2, s2));
   if (azimuth >= 360) azimuth -= 360;
   const double inclination = deg(std::atan2(std::hypot(s2, e2), u2)) - 90;
-  EXPECT_NEAR(printedAfter(result.output, "azimuth of flight vector: "), azimuth, kPrinted);
-  EXPECT_NEAR(printedAfter(result.output, "inclin. of flight vector: "), inclination, kPrinted);
+  EXPECT_NEAR(printedAfter(output, "azimuth of flight vector: "), azimuth, kPrinted);
+  EXPECT_NEAR(printedAfter(output, "inclin. of flight vector: "), inclination, kPrinted);
   EXPECT_GT(inclination, 0.0);  // the path descends
-  std::remove(path.c_str());
 }
 
 TEST_P(GroundTruth, ThreeSightingsGiveTheTruePoint) {
   const V p1 = along(0.2), p2 = along(0.7), q = along(0.45);
   const Sighting s[4] = {sight(station1(), p1), sight(station1(), p2), sight(station2(), q), {0, 0}};
-  const auto path = testing::writeTempFile(std::string(GetParam().name) + "-3.txt", file(s, "1\n1\n1\n0\n"));
-  const auto result = testing::runTool(path);
-  ASSERT_EQ(result.status, 0) << result.output;
-  const auto points = printedPoints(result.output);
-  ASSERT_EQ(points.size(), 1u) << result.output;
+  const auto points = printedPoints(solve(s, "1\n1\n1\n0\n"));
+  ASSERT_EQ(points.size(), 1u);
   expectPoint(points[0], q);
-  std::remove(path.c_str());
 }
 
 TEST_P(GroundTruth, TwoSightingsOfOnePointMeetThere) {
   const V p = along(0.5);
   const Sighting s[4] = {{0, 0}, sight(station1(), p), {0, 0}, sight(station2(), p)};
-  const auto path = testing::writeTempFile(std::string(GetParam().name) + "-2.txt", file(s, "0\n1\n0\n1\n"));
-  const auto result = testing::runTool(path);
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(result.output.rfind("\nmin. distance of the two skew lines = 0.000 km\nat: h=", 0), 0u) << result.output;
-  const auto points = printedPoints(result.output);
+  const std::string output = solve(s, "0\n1\n0\n1\n");
+  EXPECT_EQ(output.rfind("\nmin. distance of the two skew lines = 0.000 km\nat: h=", 0), 0u) << output;
+  const auto points = printedPoints(output);
   ASSERT_EQ(points.size(), 1u);
   expectPoint(points[0], p);
-  std::remove(path.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -75,13 +75,6 @@ TEST(Vector3, ComponentOutOfRangeIsZero) {
   EXPECT_EQ(v.component(3, Cylindrical), 3.0);
 }
 
-TEST(Vector3, SphericalRadiusRoundsRhoFirst) {
-  // rho = sqrt(x*x + y*y) is rounded before r = sqrt(rho*rho + z*z).
-  const Vector3 v(0.1, 0.7, 0.3);
-  const double rho = std::sqrt(0.1 * 0.1 + 0.7 * 0.7);
-  EXPECT_EQ(v.component(1, Spherical), std::sqrt(rho * rho + 0.3 * 0.3));
-}
-
 struct NormalizeCase {
   double in;
   double out;
