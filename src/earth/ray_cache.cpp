@@ -52,7 +52,7 @@ void TracedRay::extend(ShellProfile& shells, double targetAngle) {
     while (k < last && swept < targetAngle) {
       const double outer = std::asin(refraction_detail::crossShell(std::sin(i), r[k]));
       const double next = swept + (i - outer);
-      i = std::asin(std::sin(outer) * n[k] / n[k + 1]);
+      i = refraction_detail::refractAtBoundary(outer, n[k], n[k + 1]);
       ++k;
       if (!(next > swept)) {
         // Not sweeping any more (or not a number): no later step can be taken.

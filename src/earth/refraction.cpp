@@ -77,7 +77,7 @@ TraceOutcome traceRefractionOutcome(double apparentZenith, double height, double
     const double nOld = n;
     r = r + kShellStep;
     n = refractiveIndexAt(r - baseRadius);
-    i = std::asin(std::sin(outer) * nOld / n);
+    i = refraction_detail::refractAtBoundary(outer, nOld, n);
     ++steps;
     if (next <= swept) return {apparentZenith, steps};  // the ray stopped sweeping
     swept = next;

@@ -6,6 +6,7 @@
 // of its lower boundary.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace sightline {
@@ -46,8 +47,14 @@ TraceOutcome traceRefractionOutcome(double apparentZenith, double height, double
 
 namespace refraction_detail {
 
-/// Zenith angle at the outer boundary of a shell entered at zenith angle i at radius r.
+/// Sine of the zenith angle at which a straight path entering a shell at radius r
+/// with sine sinI of its zenith angle reaches the shell's outer boundary.
 inline double crossShell(double sinI, double r) { return sinI * r / (r + kShellStep); }
+
+/// Zenith angle (radians) after Snell's law at a boundary from index nOld into index n.
+inline double refractAtBoundary(double outer, double nOld, double n) {
+  return std::asin(std::sin(outer) * nOld / n);
+}
 
 /// Zenith angle (radians), seen from the ViewPoint at radius r0, of the ray's end
 /// at radius r after sweeping `swept` at the centre; `fallback` when undefined.
