@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "driver/solutions.hpp"
 #include "geometry/angles.hpp"
 

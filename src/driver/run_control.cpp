@@ -1,7 +1,6 @@
 #include "driver/run_control.hpp"
 
 #include <climits>
-#include <cmath>
 
 #include "driver/solutions.hpp"
 #include "earth/ellipsoid.hpp"
