@@ -11,6 +11,11 @@ namespace {
 // Steps computed between two checks of the storage; keeps allocation out of the stepping loop.
 constexpr std::size_t kBlock = 4096;
 constexpr std::size_t kMaxSteps = static_cast<std::size_t>(kMaxTraceSteps);
+
+// Room for `size` values, growing geometrically so that extending block by block copies little.
+void reserveFor(std::vector<double>& values, std::size_t size) {
+  if (values.capacity() < size) values.reserve(std::max(size, 2 * values.capacity()));
+}
 }  // namespace
 
 ShellProfile::ShellProfile(double height, double baseRadius) : baseRadius_(baseRadius) {
@@ -21,8 +26,8 @@ ShellProfile::ShellProfile(double height, double baseRadius) : baseRadius_(baseR
 
 void ShellProfile::extendTo(std::size_t last) {
   if (last < radius_.size()) return;
-  radius_.reserve(last + 1);
-  index_.reserve(last + 1);
+  reserveFor(radius_, last + 1);
+  reserveFor(index_, last + 1);
   double r = radius_.back();
   while (radius_.size() <= last) {
     r = r + kShellStep;
@@ -43,7 +48,7 @@ void TracedRay::extend(ShellProfile& shells, double targetAngle) {
     }
     const std::size_t last = std::min(done + kBlock, kMaxSteps);
     shells.extendTo(last);
-    swept_.reserve(last + 1);
+    reserveFor(swept_, last + 1);
     const double* r = shells.radii();
     const double* n = shells.indices();
     double i = zenith_;
