@@ -3,4 +3,4 @@
 
 #include "driver/run_control.hpp"
 
-int main(int argc, char** argv) { return sightline::runCommandLine(argc, argv, stdout); }
+int main(int argc, char** argv) { return sightline::runClassicCommandLine(argc, argv, stdout, stderr); }

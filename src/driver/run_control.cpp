@@ -84,7 +84,7 @@ int runObservations(std::FILE* in, std::FILE* out, RunState& state) {
   return printReport(state) ? kExitResults : kExitMessage;
 }
 
-int runCommandLine(int argc, const char* const* argv, std::FILE* out) {
+int runClassicCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* /*err*/) {
   if (argc < 2) {
     std::fprintf(out, "No File specified\n");
     return kExitMessage;

@@ -12,8 +12,9 @@ inline constexpr int kExitResults = 0;
 /// Exit status: the run ended with a message.
 inline constexpr int kExitMessage = 1;
 
-/// The whole run for a command line; prints to `out`; returns the exit status.
-int runCommandLine(int argc, const char* const* argv, std::FILE* out);
+/// The classic run for a command line (argv[1] the observation file); the
+/// report and its messages go to `out`, warnings to `err`; returns the exit status.
+int runClassicCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 
 /// Loads, checks, solves and reports the observation file `in`; prints to `out`.
 /// `state` is left as the run ended, for inspection.

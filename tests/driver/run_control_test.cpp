@@ -150,11 +150,11 @@ TEST(RunControl, CommandLineMessages) {
   std::size_t size = 0;
   std::FILE* out = open_memstream(&buffer, &size);
   const char* noArgument[] = {"sightline"};
-  EXPECT_EQ(runCommandLine(1, noArgument, out), kExitMessage);
+  EXPECT_EQ(runClassicCommandLine(1, noArgument, out, stderr), kExitMessage);
   const char* missing[] = {"sightline", "no such dir/obs 1.txt", "ignored"};
-  EXPECT_EQ(runCommandLine(3, missing, out), kExitMessage);
+  EXPECT_EQ(runClassicCommandLine(3, missing, out, stderr), kExitMessage);
   const char* directory[] = {"sightline", "/"};
-  EXPECT_EQ(runCommandLine(2, directory, out), kExitMessage);
+  EXPECT_EQ(runClassicCommandLine(2, directory, out, stderr), kExitMessage);
   std::fclose(out);
   EXPECT_EQ(std::string(buffer, size),
             "No File specified\nCan't open no such dir/obs 1.txt\nToo few observations\n");

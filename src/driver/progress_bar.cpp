@@ -1,0 +1,8 @@
+// Stub: to be written.
+#include "driver/progress_bar.hpp"
+
+namespace sightline {
+
+ProgressFunction makeProgressBar(std::FILE*) { return {}; }
+
+}  // namespace sightline

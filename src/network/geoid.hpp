@@ -1,0 +1,36 @@
+// The EGM96 geoid, through PROJ: heights above mean sea level.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "io/input_error.hpp"
+#include "trajectory/event.hpp"
+
+namespace sightline {
+
+class Geoid {
+ public:
+  /// Opens the EGM96 15' grid through PROJ; nullptr with `message` saying why
+  /// (e.g. the grid file is not installed: Debian package proj-data).
+  static std::unique_ptr<Geoid> open(std::string& message);
+  ~Geoid();
+  Geoid(const Geoid&) = delete;
+  Geoid& operator=(const Geoid&) = delete;
+
+  /// Height of the geoid (metres above the WGS84 ellipsoid) at `latitude`,
+  /// `longitude` (degrees); NaN when it cannot be had.
+  double undulation(double latitude, double longitude) const;
+
+ private:
+  struct Impl;
+  explicit Geoid(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+/// Turns every station height given above mean sea level into one above the
+/// ellipsoid. `geoid` may be nullptr: then an error (with `geoidMessage`) is
+/// returned only if some station actually needs it.
+std::optional<InputError> toEllipsoidHeights(Event& event, const Geoid* geoid, const std::string& geoidMessage);
+
+}  // namespace sightline

@@ -1,0 +1,29 @@
+#include "trajectory/event.hpp"
+
+namespace sightline {
+
+double sightingSigma(const Event& event, std::size_t s, std::size_t k) {
+  const Station& station = event.stations[s];
+  const Sighting& sighting = station.sightings[k];
+  if (sighting.sigma) return *sighting.sigma;
+  if (station.sigma) return *station.sigma;
+  return event.sigma;
+}
+
+const char* refractionName(Refraction refraction) {
+  switch (refraction) {
+    case Refraction::None: return "none";
+    case Refraction::Corrected: return "corrected";
+    case Refraction::Apparent: return "apparent";
+  }
+  return "corrected";
+}
+
+std::optional<Refraction> refractionFromName(const std::string& name) {
+  if (name == "none") return Refraction::None;
+  if (name == "corrected") return Refraction::Corrected;
+  if (name == "apparent") return Refraction::Apparent;
+  return std::nullopt;
+}
+
+}  // namespace sightline
