@@ -1,23 +1,42 @@
 #!/usr/bin/env bash
-# Builds the fuzz target with clang (libFuzzer, ASan, UBSan) and runs it.
+# Builds every libFuzzer target with clang (ASan, UBSan) from the CMake targets
+# and runs each in turn; the seconds given are split between them.
 # Usage: fuzz/run.sh SECONDS
+# A finding stops the run with a non-zero status; the input that caused it is
+# left in fuzz/out/.
 set -euo pipefail
 seconds=${1:?usage: fuzz/run.sh SECONDS}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+build="$root/build-fuzz"
 out="$here/out"
 mkdir -p "$out"
 
-sources=$(ls "$root"/src/geometry/*.cpp "$root"/src/earth/*.cpp "$root"/src/driver/*.cpp | grep -v '/main.cpp$')
-clang++ -std=c++20 -O1 -g -ffp-contract=off -fno-omit-frame-pointer \
-  -fsanitize=fuzzer,address,undefined,float-cast-overflow -fno-sanitize-recover=all \
-  -I"$root/src" "$here/fuzz_run.cpp" $sources -o "$out/fuzz_run"
+cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSIGHTLINE_FUZZ=ON -DSIGHTLINE_BUILD_TESTS=OFF -DSIGHTLINE_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" -j2 --target sightline_fuzzers
 
-# Work corpus: the kept seeds, the examples and the test files.
-work="$here/corpus-work"
-mkdir -p "$work"
-cp "$here"/corpus/* "$root"/examples/*.txt "$root"/tests/driver/cases/*.txt "$work"/ 2>/dev/null || true
+mapfile -t fuzzers < "$build/fuzzers.txt"
+count=${#fuzzers[@]}
+[ "$count" -gt 0 ] || { echo "no fuzzers registered" >&2; exit 1; }
+share=$(( seconds / count > 0 ? seconds / count : 1 ))
 
-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1 \
-  "$out/fuzz_run" -timeout=5 -max_len=8192 -max_total_time="$seconds" -print_final_stats=1 \
-  -artifact_prefix="$out/" "$work" "$here/corpus"
+for entry in "${fuzzers[@]}"; do
+  read -r name seeds <<< "$entry"
+  # Work corpus: starts from the seeds, keeps what the fuzzer finds interesting.
+  work="$here/corpus-work/$name"
+  mkdir -p "$work"
+  for dir in $seeds; do
+    if [ -d "$dir" ]; then find "$dir" -maxdepth 1 -type f -exec cp {} "$work"/ \; ; fi
+  done
+  echo "== $name: ${share} s"
+  log="$out/$name.log"
+  if ! UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1 \
+    "$build/fuzz/$name" -timeout=5 -max_len=8192 -max_total_time="$share" -print_final_stats=1 \
+    -artifact_prefix="$out/$name-" "$work" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "$name: finding (inputs in $out, log $log)" >&2
+    exit 1
+  fi
+  grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$log" || true
+done
