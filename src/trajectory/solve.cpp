@@ -1,8 +1,168 @@
-// Stub until the solver lands.
 #include "trajectory/solve.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "geometry/angles.hpp"
+#include "trajectory/constants.hpp"
+#include "trajectory/solver_core.hpp"
 
 namespace sightline {
 
-Solution solve(const Event&) { return Solution{}; }
+namespace tc = trajectory_constants;
+
+namespace {
+
+SolvedPoint solvedPoint(const Vector3& ecef) {
+  SolvedPoint p;
+  p.ecef = ecef;
+  p.position = toGeodetic(ecef);
+  return p;
+}
+
+std::string format(const char* pattern, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, pattern, value);
+  return buffer;
+}
+
+// "station Hilltop, sighting 2" (1-based, as users count).
+std::string sightingName(const Event& event, const PreparedSighting& s) {
+  return "station " + event.stations[s.station].name + ", sighting " + std::to_string(s.index + 1);
+}
+
+// Angle (degrees, 0..90) between two planes of sight given by their sightings' directions.
+double planeNormalAngle(const Vector3& a, const Vector3& b) {
+  const double c = std::fabs(dot(a, b)) / (a.length() * b.length());
+  return radToDeg(std::acos(std::min(1.0, c)));
+}
+
+}  // namespace
+
+Solution solve(const Event& event) {
+  Solution solution;
+  std::size_t withSightings = 0;
+  for (const Station& s : event.stations) withSightings += s.sightings.empty() ? 0 : 1;
+  if (withSightings < 2) {
+    solution.status = SolveStatus::TooFewStations;
+    return solution;
+  }
+
+  const PreparedEvent prepared = prepare(event);
+  const std::size_t n = prepared.sightings.size();
+  std::vector<double> azimuths(n), elevations(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    azimuths[i] = prepared.sightings[i].azimuth;
+    elevations[i] = prepared.sightings[i].elevation;
+  }
+  DirectTracer tracer(prepared);
+  const CoreResult core = solveCore(prepared, azimuths, elevations, &tracer);
+  solution.status = core.status;
+  solution.passes = core.passes;
+
+  const std::vector<Vector3>& directions = core.directions;
+  const std::vector<Vector3>& normals = core.normals;
+  for (std::size_t s = 0; s < prepared.stations.size(); ++s) {
+    if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0)) {
+      solution.warnings.push_back("station " + event.stations[s].name +
+                                  ": its sightings are parallel and span no plane of sight");
+    }
+  }
+  double largest = 0.0;
+  for (std::size_t a = 0; a < normals.size(); ++a) {
+    for (std::size_t b = a + 1; b < normals.size(); ++b) {
+      if (!(normals[a].length() > 0) || !(normals[b].length() > 0)) continue;
+      StationPair pair{a, b, planeNormalAngle(normals[a], normals[b])};
+      largest = std::max(largest, pair.convergenceAngle);
+      solution.stationPairs.push_back(pair);
+    }
+  }
+
+  for (std::size_t i = 0; i < n; ++i) {
+    const PreparedSighting& ps = prepared.sightings[i];
+    SightingResult r;
+    r.station = ps.station;
+    r.sighting = ps.index;
+    r.sigma = radToDeg(ps.sigma);
+    r.refraction = (core.lineElevation[i] - ps.elevation) * tc::kArcsecondsPerDegree;
+    r.hasPoint = core.hasPoint[i];
+    if (r.hasPoint) {
+      r.point = solvedPoint(core.points[i]);
+      r.range = std::fabs(core.range[i]);
+      r.residual = radToDeg(core.residual[i]) * tc::kArcsecondsPerDegree;
+      const std::string who = sightingName(event, ps);
+      if (core.range[i] < 0 || dot(core.points[i] - prepared.stations[ps.station].position, directions[i]) < 0) {
+        solution.warnings.push_back(who + ": its point lies behind the station");
+      }
+      if (r.point.position.height < 0) {
+        solution.warnings.push_back(who + ": its point lies below the ground (" +
+                                    format("%.3f", r.point.position.height / 1000) + " km above the ellipsoid)");
+      }
+      if (std::fabs(r.residual) > tc::kResidualSigmas * r.sigma * tc::kArcsecondsPerDegree) {
+        solution.warnings.push_back(who + ": residual " + format("%.1f", r.residual) + " arcseconds is over " +
+                                    format("%.0f", tc::kResidualSigmas) + " sigma (" +
+                                    format("%.1f", r.sigma * tc::kArcsecondsPerDegree) + " arcseconds)");
+      }
+      if (core.hasLine) {
+        const double angle = radToDeg(std::acos(std::min(1.0, std::fabs(dot(directions[i], core.direction)))));
+        if (angle < tc::kGrazingAngle) {
+          solution.warnings.push_back(who + ": its line of sight is within " + format("%.2f", angle) +
+                                      " degrees of the trajectory, so its point is poorly defined");
+        }
+      }
+    } else if (core.status != SolveStatus::NoGeometry) {
+      bool onPlane = false;
+      if (core.status == SolveStatus::PointsOnly) onPlane = prepared.stationSightings[ps.station].size() >= 2;
+      if (!onPlane) solution.warnings.push_back(sightingName(event, ps) + ": no point could be found for it");
+    }
+    solution.sightings.push_back(r);
+  }
+
+  for (std::size_t l = 0; l < prepared.labels.size(); ++l) {
+    if (!core.labelSolved[l]) continue;
+    LabelledPoint lp;
+    lp.label = prepared.labels[l];
+    lp.point = solvedPoint(core.labelPoints[l]);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (prepared.sightings[i].label != static_cast<int>(l)) continue;
+      const Vector3 s = prepared.stations[prepared.sightings[i].station].position;
+      const Vector3 toX = core.labelPoints[l] - s;
+      lp.stations.push_back(prepared.sightings[i].station);
+      lp.missDistances.push_back(cross(toX, directions[i]).length());
+    }
+    solution.points.push_back(lp);
+  }
+
+  if (core.hasLine) {
+    Trajectory t;
+    t.begin = solvedPoint(core.begin);
+    t.end = solvedPoint(core.end);
+    t.direction = core.direction;
+    t.length = distance(core.begin, core.end);
+    radiantOf(core.direction, core.begin, t.radiantAzimuth, t.radiantElevation);
+    t.speed = core.speed;
+    t.convergenceAngle = largest;
+    solution.trajectory = t;
+    if (largest < tc::kRejectConvergence) {
+      solution.warnings.push_back("convergence angle " + format("%.2f", largest) + " degrees is under " +
+                                  format("%.0f", tc::kRejectConvergence) +
+                                  " degrees: the stations see the trajectory almost in one plane; networks reject such solutions");
+    } else if (largest < tc::kWeakConvergence) {
+      solution.warnings.push_back("convergence angle " + format("%.2f", largest) + " degrees is under " +
+                                  format("%.0f", tc::kWeakConvergence) + " degrees: the solution is weak");
+    }
+  } else if (core.status == SolveStatus::NoGeometry && solution.stationPairs.size() >= 1 && largest == 0.0) {
+    solution.warnings.push_back("the planes of sight are parallel: they give no trajectory");
+  }
+  if (core.status == SolveStatus::PointsOnly) {
+    solution.warnings.push_back("fewer than two stations have two or more sightings: no trajectory, points only");
+  }
+  if (event.refraction != Refraction::None && core.passes == tc::kMaxPasses) {
+    solution.warnings.push_back("the refraction passes did not settle to 1 cm in " +
+                                std::to_string(tc::kMaxPasses) + " passes");
+  }
+  return solution;
+}
 
 }  // namespace sightline

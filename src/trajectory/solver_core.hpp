@@ -93,6 +93,8 @@ struct CoreResult {
   std::vector<double> range;    ///< per sighting, metres
   std::vector<double> residual; ///< per sighting, radians, signed
   std::vector<double> lineElevation;  ///< per sighting: elevation (degrees) of the line of sight used
+  std::vector<Vector3> directions;    ///< per sighting: unit ECEF direction of the line of sight used
+  std::vector<Vector3> normals;       ///< per station: unit normal of its plane of sight (zero when none)
   std::vector<Vector3> labelPoints;   ///< per label (PreparedEvent::labels); NaN when not triangulated
   std::vector<bool> labelSolved;
   int passes = 0;

@@ -1,0 +1,632 @@
+#include "trajectory/solver_core.hpp"
+
+#include <GeographicLib/Constants.hpp>
+#include <GeographicLib/Geocentric.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "earth/refraction.hpp"
+#include "geometry/angles.hpp"
+#include "trajectory/constants.hpp"
+
+namespace sightline {
+
+namespace tc = trajectory_constants;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+Vector3 unit(const Vector3& v) { return v / v.length(); }
+
+bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Unit vectors perpendicular to the unit vector u, and to each other.
+void perpendiculars(const Vector3& u, Vector3& e1, Vector3& e2) {
+  const Vector3 helper = std::fabs(u.x) < 0.6 ? Vector3(1, 0, 0) : (std::fabs(u.y) < 0.6 ? Vector3(0, 1, 0) : Vector3(0, 0, 1));
+  e1 = unit(cross(u, helper));
+  e2 = cross(u, e1);
+}
+
+// Eigenvector of the smallest eigenvalue of the symmetric 3x3 matrix a (cyclic Jacobi).
+Vector3 smallestEigenvector(std::array<std::array<double, 3>, 3> a) {
+  std::array<std::array<double, 3>, 3> v{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+  for (int sweep = 0; sweep < 50; ++sweep) {
+    const double off = a[0][1] * a[0][1] + a[0][2] * a[0][2] + a[1][2] * a[1][2];
+    if (off == 0.0) break;
+    for (int p = 0; p < 2; ++p) {
+      for (int q = p + 1; q < 3; ++q) {
+        if (a[p][q] == 0.0) continue;
+        const double theta = (a[q][q] - a[p][p]) / (2 * a[p][q]);
+        const double t = (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
+        const double c = 1 / std::sqrt(t * t + 1);
+        const double s = t * c;
+        for (int k = 0; k < 3; ++k) {  // columns p, q of a*J
+          const double akp = a[k][p], akq = a[k][q];
+          a[k][p] = c * akp - s * akq;
+          a[k][q] = s * akp + c * akq;
+        }
+        for (int k = 0; k < 3; ++k) {  // rows p, q of J^T*a
+          const double apk = a[p][k], aqk = a[q][k];
+          a[p][k] = c * apk - s * aqk;
+          a[q][k] = s * apk + c * aqk;
+        }
+        for (int k = 0; k < 3; ++k) {
+          const double vkp = v[k][p], vkq = v[k][q];
+          v[k][p] = c * vkp - s * vkq;
+          v[k][q] = s * vkp + c * vkq;
+        }
+      }
+    }
+  }
+  int best = 0;
+  for (int i = 1; i < 3; ++i) {
+    if (a[i][i] < a[best][best]) best = i;
+  }
+  return unit(Vector3(v[0][best], v[1][best], v[2][best]));
+}
+
+// Solves the n x n system a*x = b (n <= 4) by Gaussian elimination with partial pivoting; false when singular.
+template <int N>
+bool solveLinear(std::array<std::array<double, N>, N> a, std::array<double, N> b, std::array<double, N>& x) {
+  for (int col = 0; col < N; ++col) {
+    int pivot = col;
+    for (int r = col + 1; r < N; ++r) {
+      if (std::fabs(a[r][col]) > std::fabs(a[pivot][col])) pivot = r;
+    }
+    if (!(std::fabs(a[pivot][col]) > 0.0)) return false;
+    std::swap(a[col], a[pivot]);
+    std::swap(b[col], b[pivot]);
+    for (int r = col + 1; r < N; ++r) {
+      const double f = a[r][col] / a[col][col];
+      for (int k = col; k < N; ++k) a[r][k] -= f * a[col][k];
+      b[r] -= f * b[col];
+    }
+  }
+  for (int r = N - 1; r >= 0; --r) {
+    double sum = b[r];
+    for (int k = r + 1; k < N; ++k) sum -= a[r][k] * x[k];
+    x[r] = sum / a[r][r];
+  }
+  for (int r = 0; r < N; ++r) {
+    if (!std::isfinite(x[r])) return false;
+  }
+  return true;
+}
+
+// Where a line of sight (s, d) passes the line (p, u): the nearest point q of
+// the line, the signed angle at s between d and q - s, and the range |q - s|.
+struct Nearest {
+  bool defined = false;
+  Vector3 q;
+  double residual = kNaN;  // radians, signed
+  double range = kNaN;     // metres
+  bool behind = false;     // q lies behind the station
+};
+
+Nearest nearestOnLine(const Vector3& p, const Vector3& u, const Vector3& s, const Vector3& d) {
+  Nearest n;
+  const Vector3 w = p - s;
+  const double b = dot(u, d);
+  const double denom = 1 - b * b;
+  if (!(denom > 0.0)) return n;
+  const double t = (b * dot(d, w) - dot(u, w)) / denom;
+  n.q = p + t * u;
+  const Vector3 toQ = n.q - s;
+  n.range = toQ.length();
+  const double sine = cross(toQ, d).length();
+  const double cosine = dot(toQ, d);
+  const double angle = std::atan2(sine, cosine);
+  n.residual = dot(d, cross(toQ, u)) < 0 ? -angle : angle;
+  n.behind = cosine < 0;
+  n.defined = std::isfinite(n.residual);
+  return n;
+}
+
+// Point where the line (s, d) meets the plane through o with unit normal m; false when parallel.
+bool meetPlane(const Vector3& o, const Vector3& m, const Vector3& s, const Vector3& d, Vector3& point) {
+  const double denom = dot(m, d);
+  if (denom == 0.0) return false;
+  point = s + (dot(m, o - s) / denom) * d;
+  return finite(point);
+}
+
+// Least-squares point of lines (s_i, d_i): minimises the sum of squared distances; false when singular.
+bool leastSquaresPoint(const std::vector<Vector3>& s, const std::vector<Vector3>& d, Vector3& point) {
+  std::array<std::array<double, 3>, 3> a{};
+  std::array<double, 3> rhs{};
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const double dv[3] = {d[i].x, d[i].y, d[i].z};
+    const double sv[3] = {s[i].x, s[i].y, s[i].z};
+    for (int r = 0; r < 3; ++r) {
+      for (int c = 0; c < 3; ++c) {
+        const double m = (r == c ? 1.0 : 0.0) - dv[r] * dv[c];
+        a[r][c] += m;
+        rhs[r] += m * sv[c];
+      }
+    }
+  }
+  std::array<double, 3> x{};
+  if (!solveLinear<3>(a, rhs, x)) return false;
+  point = Vector3(x[0], x[1], x[2]);
+  return true;
+}
+
+// Ellipsoid normal (unit, ECEF) near the ECEF point x; good enough to tell up from down.
+Vector3 approximateUp(const Vector3& x) {
+  const double a2 = GeographicLib::Constants::WGS84_a() * GeographicLib::Constants::WGS84_a();
+  const double b = GeographicLib::Constants::WGS84_a() * (1 - GeographicLib::Constants::WGS84_f());
+  return unit(Vector3(x.x / a2, x.y / a2, x.z / (b * b)));
+}
+
+// The least-squares line through all sightings: minimises sum (residual / sigma)^2
+// by damped Gauss-Newton over the line's four degrees of freedom.
+class LineFit {
+ public:
+  LineFit(const std::vector<Vector3>& origins, const std::vector<Vector3>& directions, const std::vector<double>& weights)
+      : s_(origins), d_(directions), w_(weights), r_(origins.size()) {}
+
+  // Refines (p, u) in place; false when the fit produced no finite line.
+  bool refine(Vector3& p, Vector3& u) {
+    const std::size_t n = s_.size();
+    double cost = evaluate(p, u, r_);
+    if (!std::isfinite(cost)) return false;
+    double lambda = 1e-3;
+    std::vector<std::array<double, 4>> jac(n);
+    std::vector<double> plus(n), minus(n);
+    for (int iteration = 0; iteration < tc::kMaxFitIterations; ++iteration) {
+      Vector3 e1, e2;
+      perpendiculars(u, e1, e2);
+      // Scale of a position step against an angular one: the mean range.
+      const double scale = meanRange(p, u);
+      const double hPos = 1e-3 * std::max(1.0, scale * 1e-5);
+      const double hAng = hPos / scale;
+      for (int k = 0; k < 4; ++k) {
+        Vector3 pp, up, pm, um;
+        step(p, u, e1, e2, k, hPos, hAng, +1.0, pp, up);
+        step(p, u, e1, e2, k, hPos, hAng, -1.0, pm, um);
+        evaluate(pp, up, plus);
+        evaluate(pm, um, minus);
+        const double h = k < 2 ? 2 * hAng : 2 * hPos;
+        for (std::size_t i = 0; i < n; ++i) jac[i][k] = (plus[i] - minus[i]) / h;
+      }
+      std::array<std::array<double, 4>, 4> jtj{};
+      std::array<double, 4> jtr{};
+      for (std::size_t i = 0; i < n; ++i) {
+        for (int a = 0; a < 4; ++a) {
+          jtr[a] -= jac[i][a] * r_[i];
+          for (int b = 0; b < 4; ++b) jtj[a][b] += jac[i][a] * jac[i][b];
+        }
+      }
+      bool improved = false;
+      for (int attempt = 0; attempt < 12 && !improved; ++attempt) {
+        auto damped = jtj;
+        for (int a = 0; a < 4; ++a) damped[a][a] += lambda * (jtj[a][a] > 0 ? jtj[a][a] : 1.0);
+        std::array<double, 4> delta{};
+        if (!solveLinear<4>(damped, jtr, delta)) {
+          lambda *= 10;
+          continue;
+        }
+        const Vector3 uNew = unit(u + delta[0] * e1 + delta[1] * e2);
+        const Vector3 pNew = p + delta[2] * e1 + delta[3] * e2;
+        std::vector<double>& trial = plus;
+        const double newCost = evaluate(pNew, uNew, trial);
+        const double moved = std::hypot(delta[2], delta[3]) + scale * std::hypot(delta[0], delta[1]);
+        if (std::isfinite(newCost) && newCost <= cost) {
+          p = pNew;
+          u = uNew;
+          r_.swap(trial);
+          const bool settled = moved < tc::kFitStepTolerance || cost - newCost <= 1e-15 * cost;
+          cost = newCost;
+          lambda = std::max(lambda / 10, 1e-12);
+          improved = true;
+          if (settled) return true;
+        } else {
+          lambda *= 10;
+          if (moved < tc::kFitStepTolerance) return true;  // no smaller step helps
+        }
+      }
+      if (!improved) return finite(p) && finite(u);
+    }
+    return finite(p) && finite(u);
+  }
+
+ private:
+  // Residuals (in sigmas) into r; returns the sum of squares (NaN when a line of sight is parallel).
+  double evaluate(const Vector3& p, const Vector3& u, std::vector<double>& r) const {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < s_.size(); ++i) {
+      const Nearest nearest = nearestOnLine(p, u, s_[i], d_[i]);
+      r[i] = nearest.defined ? nearest.residual * w_[i] : kNaN;
+      sum += r[i] * r[i];
+    }
+    return sum;
+  }
+
+  double meanRange(const Vector3& p, const Vector3& u) const {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < s_.size(); ++i) {
+      const Vector3 w = s_[i] - p;
+      sum += (w - dot(w, u) * u).length();
+    }
+    const double mean = sum / static_cast<double>(s_.size());
+    return mean > 1.0 ? mean : 1.0;
+  }
+
+  static void step(const Vector3& p, const Vector3& u, const Vector3& e1, const Vector3& e2, int k, double hPos,
+                   double hAng, double sign, Vector3& pOut, Vector3& uOut) {
+    pOut = p;
+    uOut = u;
+    if (k == 0) uOut = unit(u + (sign * hAng) * e1);
+    if (k == 1) uOut = unit(u + (sign * hAng) * e2);
+    if (k == 2) pOut = p + (sign * hPos) * e1;
+    if (k == 3) pOut = p + (sign * hPos) * e2;
+  }
+
+  const std::vector<Vector3>& s_;
+  const std::vector<Vector3>& d_;
+  const std::vector<double>& w_;
+  std::vector<double> r_;
+};
+
+}  // namespace
+
+GeodeticPosition toGeodetic(const Vector3& ecef) {
+  GeodeticPosition g;
+  GeographicLib::Geocentric::WGS84().Reverse(ecef.x, ecef.y, ecef.z, g.latitude, g.longitude, g.height);
+  if (g.longitude >= 180.0) g.longitude -= 360.0;
+  return g;
+}
+
+Vector3 toEcef(const GeodeticPosition& position) {
+  Vector3 v;
+  GeographicLib::Geocentric::WGS84().Forward(position.latitude, position.longitude, position.height, v.x, v.y, v.z);
+  return v;
+}
+
+void localFrame(const GeodeticPosition& position, Vector3& east, Vector3& north, Vector3& up) {
+  double x = 0, y = 0, z = 0;
+  std::vector<double> m(9);
+  GeographicLib::Geocentric::WGS84().Forward(position.latitude, position.longitude, position.height, x, y, z, m);
+  // m takes east-north-up components to ECEF: its columns are the three unit vectors.
+  east = Vector3(m[0], m[3], m[6]);
+  north = Vector3(m[1], m[4], m[7]);
+  up = Vector3(m[2], m[5], m[8]);
+}
+
+PreparedEvent prepare(const Event& event) {
+  PreparedEvent prepared;
+  prepared.refraction = event.refraction;
+  const double a = GeographicLib::Constants::WGS84_a();
+  const double f = GeographicLib::Constants::WGS84_f();
+  const double e2 = f * (2 - f);
+  for (std::size_t s = 0; s < event.stations.size(); ++s) {
+    const Station& station = event.stations[s];
+    PreparedStation p;
+    p.position = toEcef(station.position);
+    localFrame(station.position, p.east, p.north, p.up);
+    p.height = station.position.height;
+    // Gaussian mean radius of curvature: the sphere that fits the ellipsoid best around the station.
+    const double sinLat = std::sin(degToRad(station.position.latitude));
+    p.traceRadius = a * std::sqrt(1 - e2) / (1 - e2 * sinLat * sinLat);
+    p.traceCentre = p.position - (p.traceRadius + p.height) * p.up;
+    prepared.stations.push_back(p);
+    prepared.stationSightings.emplace_back();
+    for (std::size_t k = 0; k < station.sightings.size(); ++k) {
+      const Sighting& sighting = station.sightings[k];
+      PreparedSighting ps;
+      ps.station = s;
+      ps.index = k;
+      ps.azimuth = sighting.azimuth;
+      ps.elevation = sighting.elevation;
+      ps.sigma = degToRad(sightingSigma(event, s, k));
+      ps.time = sighting.time;
+      if (!sighting.label.empty()) {
+        const auto it = std::find(prepared.labels.begin(), prepared.labels.end(), sighting.label);
+        ps.label = static_cast<int>(it - prepared.labels.begin());
+        if (it == prepared.labels.end()) prepared.labels.push_back(sighting.label);
+      }
+      prepared.stationSightings.back().push_back(prepared.sightings.size());
+      prepared.sightings.push_back(ps);
+    }
+  }
+  return prepared;
+}
+
+DirectTracer::DirectTracer(const PreparedEvent& event)
+    : event_(&event), rays_(event.sightings.size()), rayZenith_(event.sightings.size(), kNaN) {
+  for (const PreparedStation& s : event.stations) shells_.emplace_back(s.height, s.traceRadius);
+}
+
+double DirectTracer::trueZenith(std::size_t sighting, double apparentZenith, double targetAngle) {
+  if (!(rayZenith_[sighting] == apparentZenith)) {
+    rays_[sighting] = TracedRay(apparentZenith);
+    rayZenith_[sighting] = apparentZenith;
+  }
+  return rays_[sighting].trueZenith(shells_[event_->sightings[sighting].station], targetAngle);
+}
+
+double apparentZenith(Refraction refraction, double elevation) {
+  const double apparent = refraction == Refraction::Corrected ? elevation + standardRefraction(elevation) : elevation;
+  return degToRad(90 - apparent);
+}
+
+double traceTargetAngle(const PreparedStation& station, const Vector3& point) {
+  return angleBetween(station.position - station.traceCentre, point - station.traceCentre);
+}
+
+void radiantOf(const Vector3& direction, const Vector3& at, double& azimuth, double& elevation) {
+  Vector3 east, north, up;
+  localFrame(toGeodetic(at), east, north, up);
+  const Vector3 from = -1.0 * direction;
+  azimuth = radToDeg(std::atan2(dot(from, east), dot(from, north)));
+  if (azimuth < 0) azimuth += 360;
+  if (azimuth >= 360) azimuth -= 360;
+  elevation = radToDeg(std::asin(std::clamp(dot(from, up), -1.0, 1.0)));
+}
+
+CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azimuths,
+                     const std::vector<double>& elevations, ZenithTracer* tracer, const CoreResult* start) {
+  const std::size_t n = event.sightings.size();
+  const std::size_t stationCount = event.stations.size();
+  CoreResult result;
+  result.hasPoint.assign(n, false);
+  result.points.assign(n, Vector3(kNaN, kNaN, kNaN));
+  result.range.assign(n, kNaN);
+  result.residual.assign(n, kNaN);
+  result.lineElevation.resize(n);
+  result.labelPoints.assign(event.labels.size(), Vector3(kNaN, kNaN, kNaN));
+  result.labelSolved.assign(event.labels.size(), false);
+
+  const bool traced = event.refraction != Refraction::None && tracer != nullptr;
+  for (std::size_t i = 0; i < n; ++i) {
+    double e = elevations[i];
+    if (start != nullptr && start->lineElevation.size() == n) {
+      e = start->lineElevation[i] + (elevations[i] - event.sightings[i].elevation);
+    } else if (event.refraction == Refraction::Apparent) {
+      e = elevations[i] - standardRefraction(elevations[i]);  // first guess: as for a star
+    }
+    result.lineElevation[i] = e;
+  }
+
+  std::vector<Vector3> origins(n);
+  std::vector<Vector3>& directions = result.directions;
+  directions.assign(n, Vector3());
+  std::vector<double> weights(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    origins[i] = event.stations[event.sightings[i].station].position;
+    weights[i] = 1.0 / event.sightings[i].sigma;
+  }
+  std::vector<Vector3> previous(n, Vector3(kNaN, kNaN, kNaN));
+  std::vector<Vector3>& normals = result.normals;
+  normals.assign(stationCount, Vector3());
+  std::vector<bool> hasPlane(stationCount, false);
+  Vector3 p, u;
+  bool haveLine = false;
+  if (start != nullptr && start->hasLine) {
+    p = start->linePoint;
+    u = start->direction;
+    haveLine = true;
+  }
+
+  const int maxPasses = traced ? tc::kMaxPasses : 1;
+  for (int pass = 1; pass <= maxPasses; ++pass) {
+    result.passes = pass;
+    for (std::size_t i = 0; i < n; ++i) {
+      const PreparedStation& st = event.stations[event.sightings[i].station];
+      const double az = degToRad(azimuths[i]);
+      const double el = degToRad(result.lineElevation[i]);
+      directions[i] = (std::cos(el) * std::sin(az)) * st.east + (std::cos(el) * std::cos(az)) * st.north +
+                      std::sin(el) * st.up;
+    }
+    // Planes of sight.
+    std::vector<std::size_t> planeStations;
+    for (std::size_t s = 0; s < stationCount; ++s) {
+      const auto& list = event.stationSightings[s];
+      hasPlane[s] = false;
+      normals[s] = Vector3();
+      if (list.size() < 2) continue;
+      Vector3 normal;
+      if (list.size() == 2) {
+        normal = cross(directions[list[0]], directions[list[1]]);
+        if (!(normal.length() > 0.0)) continue;
+        normal = unit(normal);
+      } else {
+        std::array<std::array<double, 3>, 3> m{};
+        for (std::size_t i : list) {
+          const double dv[3] = {directions[i].x, directions[i].y, directions[i].z};
+          for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) m[r][c] += dv[r] * dv[c];
+        }
+        normal = smallestEigenvector(m);
+      }
+      if (!finite(normal)) continue;
+      normals[s] = normal;
+      hasPlane[s] = true;
+      planeStations.push_back(s);
+    }
+
+    std::fill(result.hasPoint.begin(), result.hasPoint.end(), false);
+    result.hasLine = false;
+    result.status = SolveStatus::NoGeometry;
+    if (planeStations.size() >= 2) {
+      if (!haveLine) {
+        // Start from the pair of planes that meet at the largest angle.
+        double best = -1.0;
+        std::size_t a = 0, b = 0;
+        for (std::size_t i = 0; i < planeStations.size(); ++i) {
+          for (std::size_t j = i + 1; j < planeStations.size(); ++j) {
+            const double angle = cross(normals[planeStations[i]], normals[planeStations[j]]).length();
+            if (angle > best) {
+              best = angle;
+              a = planeStations[i];
+              b = planeStations[j];
+            }
+          }
+        }
+        if (best > 0.0) {
+          const Vector3 dir = unit(cross(normals[a], normals[b]));
+          const Vector3 sa = event.stations[a].position, sb = event.stations[b].position;
+          const Vector3 mid = 0.5 * (sa + sb);
+          std::array<std::array<double, 3>, 3> m{{{normals[a].x, normals[a].y, normals[a].z},
+                                                  {normals[b].x, normals[b].y, normals[b].z},
+                                                  {dir.x, dir.y, dir.z}}};
+          std::array<double, 3> rhs{dot(normals[a], sa), dot(normals[b], sb), dot(dir, mid)};
+          std::array<double, 3> x{};
+          if (solveLinear<3>(m, rhs, x)) {
+            p = Vector3(x[0], x[1], x[2]);
+            u = dir;
+            haveLine = true;
+          }
+        }
+      }
+      if (haveLine) {
+        LineFit fit(origins, directions, weights);
+        haveLine = fit.refine(p, u);
+      }
+      if (haveLine) {
+        result.hasLine = true;
+        result.status = SolveStatus::Trajectory;
+        for (std::size_t i = 0; i < n; ++i) {
+          const Nearest nearest = nearestOnLine(p, u, origins[i], directions[i]);
+          if (!nearest.defined) continue;
+          result.hasPoint[i] = true;
+          result.points[i] = nearest.q;
+          result.range[i] = nearest.range;
+          result.residual[i] = nearest.residual;
+        }
+      }
+    } else if (planeStations.size() == 1) {
+      // One plane of sight: every single sighting of the other stations meets it.
+      const std::size_t ps = planeStations.front();
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t s = event.sightings[i].station;
+        if (s == ps || event.stationSightings[s].size() != 1) continue;
+        Vector3 q;
+        if (!meetPlane(event.stations[ps].position, normals[ps], origins[i], directions[i], q)) continue;
+        result.hasPoint[i] = true;
+        result.points[i] = q;
+        result.range[i] = (q - origins[i]).length();
+        result.residual[i] = 0.0;
+        if (dot(q - origins[i], directions[i]) < 0) result.range[i] = -result.range[i];
+        result.status = SolveStatus::PointsOnly;
+      }
+    } else {
+      // No plane at all: one sighting per station, triangulated as one point.
+      bool single = true;
+      for (std::size_t s = 0; s < stationCount; ++s) single = single && event.stationSightings[s].size() <= 1;
+      Vector3 x;
+      if (single && n >= 2 && leastSquaresPoint(origins, directions, x) && finite(x)) {
+        for (std::size_t i = 0; i < n; ++i) {
+          const Vector3 toX = x - origins[i];
+          const double t = dot(toX, directions[i]);
+          result.hasPoint[i] = true;
+          result.points[i] = origins[i] + t * directions[i];
+          result.range[i] = std::fabs(t);
+          result.residual[i] = std::atan2(cross(toX, directions[i]).length(), t);
+        }
+        result.status = SolveStatus::PointsOnly;
+      }
+    }
+
+    // Labelled points: the least-squares point of the lines of sight sharing a label across stations.
+    for (std::size_t l = 0; l < event.labels.size(); ++l) {
+      std::vector<Vector3> s, d;
+      std::vector<std::size_t> seen;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (event.sightings[i].label != static_cast<int>(l)) continue;
+        s.push_back(origins[i]);
+        d.push_back(directions[i]);
+        if (std::find(seen.begin(), seen.end(), event.sightings[i].station) == seen.end())
+          seen.push_back(event.sightings[i].station);
+      }
+      Vector3 x;
+      result.labelSolved[l] = seen.size() >= 2 && leastSquaresPoint(s, d, x) && finite(x);
+      result.labelPoints[l] = result.labelSolved[l] ? x : Vector3(kNaN, kNaN, kNaN);
+    }
+
+    if (!traced) break;
+    if (pass > 1) {
+      double movement = 0.0;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (!result.hasPoint[i]) continue;
+        const double moved = distance(result.points[i], previous[i]);
+        movement = std::isnan(moved) ? std::numeric_limits<double>::infinity() : std::max(movement, moved);
+      }
+      if (movement < tc::kSettledMovement) break;
+    }
+    if (pass == maxPasses) break;
+    previous = result.points;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!result.hasPoint[i]) continue;
+      const PreparedStation& st = event.stations[event.sightings[i].station];
+      const double zenith = tracer->trueZenith(i, apparentZenith(event.refraction, elevations[i]),
+                                               traceTargetAngle(st, result.points[i]));
+      result.lineElevation[i] = 90 - radToDeg(zenith);
+    }
+  }
+
+  if (result.hasLine) {
+    // Direction of flight: along the times where they are given, otherwise downward.
+    result.direction = u;
+    double st = 0, ss = 0, stt = 0, sts = 0;
+    int timed = 0;
+    double t0 = kNaN;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (result.hasPoint[i] && event.sightings[i].time) {
+        t0 = *event.sightings[i].time;
+        break;
+      }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!result.hasPoint[i] || !event.sightings[i].time) continue;
+      const double t = *event.sightings[i].time - t0;
+      const double s = dot(result.points[i] - p, u);
+      st += t;
+      ss += s;
+      stt += t * t;
+      sts += t * s;
+      ++timed;
+    }
+    const double denom = timed * stt - st * st;
+    bool byTime = false;
+    if (timed >= 2 && denom > 0.0) {
+      const double slope = (timed * sts - st * ss) / denom;  // metres per second along u
+      if (std::isfinite(slope) && slope != 0.0) {
+        if (slope < 0) u = -1.0 * u;
+        result.speed = std::fabs(slope);
+        byTime = true;
+      }
+    }
+    if (!byTime && dot(u, approximateUp(p)) > 0) u = -1.0 * u;
+    if (!(u == result.direction) && dot(u, result.direction) < 0) {
+      // The residuals' sign follows the direction of flight.
+      for (double& r : result.residual) r = -r;
+    }
+    result.linePoint = p;
+    result.direction = u;
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!result.hasPoint[i]) continue;
+      const double s = dot(result.points[i] - p, u);
+      if (s < lo) {
+        lo = s;
+        result.begin = result.points[i];
+      }
+      if (s > hi) {
+        hi = s;
+        result.end = result.points[i];
+      }
+    }
+    if (!(hi >= lo)) {
+      result.hasLine = false;
+      result.status = SolveStatus::NoGeometry;
+    }
+  }
+  return result;
+}
+
+}  // namespace sightline
