@@ -1,6 +1,6 @@
-// sightline FILE: reconstructs points of a fireball's path from two stations' sightings.
+// sightline: points and trajectories of fireballs from stations' sightings.
 #include <cstdio>
 
-#include "driver/run_control.hpp"
+#include "driver/command_line.hpp"
 
-int main(int argc, char** argv) { return sightline::runClassicCommandLine(argc, argv, stdout, stderr); }
+int main(int argc, char** argv) { return sightline::runCommandLine(argc, argv, stdout, stderr); }
