@@ -119,7 +119,9 @@ Nearest nearestOnLine(const Vector3& p, const Vector3& u, const Vector3& s, cons
   n.range = toQ.length();
   const double sine = cross(toQ, d).length();
   const double cosine = dot(toQ, d);
-  const double angle = std::atan2(sine, cosine);
+  // Lines of sight are taken as whole lines here, so that a sighting pointing the
+  // wrong way does not drag the fit off; a point behind the station is reported instead.
+  const double angle = std::atan2(sine, std::fabs(cosine));
   n.residual = dot(d, cross(toQ, u)) < 0 ? -angle : angle;
   n.behind = cosine < 0;
   n.defined = std::isfinite(n.residual);
