@@ -54,7 +54,7 @@ struct SightingResult {
   bool hasPoint = false;      ///< false when no point could be found for it
   SolvedPoint point;          ///< nearest point of the trajectory line (or of the plane of sight)
   double range = 0.0;         ///< metres from the station to the point
-  double residual = 0.0;      ///< arcseconds, signed: + left of the trajectory seen from the station
+  double residual = 0.0;      ///< arcseconds, signed: + when the line of sight passes right of the trajectory (facing the direction of flight, seen from the station)
   double refraction = 0.0;    ///< arcseconds: elevation of the line of sight used minus elevation given
   double sigma = 0.0;         ///< degrees on the sky, the sigma that applied
 };
