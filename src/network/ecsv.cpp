@@ -210,9 +210,8 @@ class StationParser {
 
   // An error at a place in the YAML header (yaml-cpp marks are 0-based).
   InputError yamlError(const YAML::Mark& mark, const std::string& path, const std::string& message) const {
-    if (mark.is_null() || mark.line < 0 || static_cast<std::size_t>(mark.line) >= header_.size()) {
-      return fail(header_.empty() ? 1 : header_.front().line, 0, path, message);
-    }
+    if (header_.empty() || mark.is_null() || mark.line < 0) return fail(1, 0, path, message);
+    if (static_cast<std::size_t>(mark.line) >= header_.size()) return fail(header_.back().line, 0, path, message);
     const HeaderLine& h = header_[static_cast<std::size_t>(mark.line)];
     return fail(h.line, mark.column + 1 + h.offset, path, message);
   }
@@ -318,12 +317,10 @@ class StationParser {
     if (!header.IsMap()) return yamlError(header.Mark(), "", "the header must be a YAML mapping with datatype, delimiter and meta");
 
     // Columns, in order.
-    YAML::Node columns = header["datatype"];
-    std::string columnsKey = "datatype";
-    if (!columns) {
-      columns = header["columns"];
-      columnsKey = "columns";
-    }
+    // ("columns" in the first drafts of the format.)
+    const bool draftKey = !header["datatype"] && header["columns"];
+    const std::string columnsKey = draftKey ? "columns" : "datatype";
+    const YAML::Node columns = header[columnsKey];
     if (!columns) return yamlError(YAML::Mark::null_mark(), "datatype", "missing: the header must list the columns");
     if (!columns.IsSequence()) return yamlError(columns.Mark(), columnsKey, "expected a list of columns");
     std::vector<std::string> names;
@@ -389,6 +386,7 @@ class StationParser {
                                                      expected + "\"");
     }
 
+    const int namesLine = record.line;
     const auto indexOf = [&](const char* name) -> int {
       const auto it = std::find(names.begin(), names.end(), name);
       return it == names.end() ? -1 : static_cast<int>(it - names.begin());
@@ -442,7 +440,7 @@ class StationParser {
       station.sightings.push_back(std::move(sighting));
     }
     if (rowError) return located(*rowError, "");
-    if (station.sightings.empty()) return fail(line, 0, "", "the table has no rows: a camera needs at least one sighting");
+    if (station.sightings.empty()) return fail(namesLine, 0, "", "the table has no rows: a camera needs at least one sighting");
     station.sightings.front().label = "begin";
     if (station.sightings.size() > 1) station.sightings.back().label = "end";
     return std::nullopt;
@@ -526,7 +524,7 @@ bool looksLikeEcsv(const std::string& fileName, const std::string& text) {
   const auto endsWith = [&](std::string_view suffix) {
     if (fileName.size() < suffix.size()) return false;
     return std::equal(suffix.begin(), suffix.end(), fileName.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
   };
   return endsWith(".ecsv") || text.rfind("# %ECSV", 0) == 0;
 }

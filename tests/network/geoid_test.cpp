@@ -1,0 +1,119 @@
+// EGM96 geoid heights through PROJ against the values NGA publishes, and the
+// conversion of station heights given above mean sea level.
+#include "network/geoid.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace sightline {
+namespace {
+
+class GeoidTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string message;
+    geoid_ = Geoid::open(message).release();
+    ASSERT_NE(geoid_, nullptr) << message;
+  }
+  static void TearDownTestSuite() {
+    delete geoid_;
+    geoid_ = nullptr;
+  }
+  static Geoid* geoid_;
+};
+Geoid* GeoidTest::geoid_ = nullptr;
+
+struct GeoidCase {
+  const char* name;
+  double latitude;   // degrees
+  double longitude;  // degrees east, as published (0..360)
+  double height;     // metres, N above the WGS84 ellipsoid
+  double tolerance;  // metres
+};
+
+class GeoidPublished : public GeoidTest, public ::testing::WithParamInterface<GeoidCase> {};
+
+TEST_P(GeoidPublished, MatchesWithinTheGridInterpolation) {
+  const GeoidCase& c = GetParam();
+  EXPECT_NEAR(geoid_->undulation(c.latitude, c.longitude), c.height, c.tolerance);
+  // The same place written with a western longitude.
+  EXPECT_NEAR(geoid_->undulation(c.latitude, c.longitude - 360.0), c.height, c.tolerance);
+}
+
+// NGA's test points for its 15' grid interpolation (spline, to the centimetre);
+// PROJ interpolates the same grid bilinearly, which differs by up to about 6 cm
+// between nodes. At the grid's own nodes the values agree to the centimetre.
+INSTANTIATE_TEST_SUITE_P(
+    Nga, GeoidPublished,
+    ::testing::Values(GeoidCase{"missouri", 38.6281550, 269.7791550, -31.628, 0.06},
+                      GeoidCase{"brazil", -14.6212170, 305.0211140, -2.969, 0.06},
+                      GeoidCase{"mongolia", 46.8743190, 102.4487290, -43.575, 0.06},
+                      GeoidCase{"australia", -23.6174460, 133.8747120, 15.871, 0.06},
+                      GeoidCase{"spain_across_greenwich", 38.6254730, 359.9995000, 50.066, 0.06},
+                      GeoidCase{"gulf_of_guinea", -0.4667440, 0.0023000, 17.329, 0.06},
+                      GeoidCase{"north_pole_node", 90.0, 0.0, 13.606, 0.01},
+                      GeoidCase{"south_pole_node", -90.0, 0.0, -29.534, 0.01},
+                      GeoidCase{"origin_node", 0.0, 0.0, 17.162, 0.01}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GeoidTest, NoValueForImpossiblePlaces) {
+  EXPECT_TRUE(std::isnan(geoid_->undulation(91.0, 0.0)));
+  EXPECT_TRUE(std::isnan(geoid_->undulation(NAN, 0.0)));
+  EXPECT_TRUE(std::isnan(geoid_->undulation(0.0, INFINITY)));
+}
+
+TEST_F(GeoidTest, HeightAboveSeaLevelSubtractsTheGeoid) {
+  const GeodeticPosition p{38.6281550, -90.2208450, 100.0};
+  EXPECT_NEAR(geoid_->heightAboveSeaLevel(p), 100.0 + 31.628, 0.06);
+}
+
+TEST(GeoidMissing, MessageNamesTheGridAndThePackage) {
+  std::string message;
+  const auto geoid = Geoid::openGrid("no_such_geoid_grid.gtx", message);
+  EXPECT_EQ(geoid, nullptr);
+  EXPECT_NE(message.find("no_such_geoid_grid.gtx"), std::string::npos) << message;
+  EXPECT_NE(message.find("proj-data"), std::string::npos) << message;
+}
+
+Event twoStations() {
+  Event event;
+  Station msl;
+  msl.name = "Sea level";
+  msl.position = {38.6281550, -90.2208450, 150.0};
+  msl.heightReference = HeightReference::MeanSeaLevel;
+  Station ellipsoid;
+  ellipsoid.name = "Ellipsoid";
+  ellipsoid.position = {-14.6212170, -54.978886, 250.0};
+  event.stations = {msl, ellipsoid};
+  return event;
+}
+
+TEST_F(GeoidTest, SeaLevelHeightsBecomeEllipsoidHeights) {
+  Event event = twoStations();
+  const std::optional<InputError> error = toEllipsoidHeights(event, geoid_, "");
+  ASSERT_FALSE(error) << error->text();
+  EXPECT_NEAR(event.stations[0].position.height, 150.0 - 31.628, 0.06);
+  EXPECT_EQ(event.stations[0].heightReference, HeightReference::Ellipsoid);
+  EXPECT_EQ(event.stations[1].position.height, 250.0);  // untouched
+  // Converting again changes nothing.
+  const double once = event.stations[0].position.height;
+  ASSERT_FALSE(toEllipsoidHeights(event, geoid_, ""));
+  EXPECT_EQ(event.stations[0].position.height, once);
+}
+
+TEST(GeoidAbsent, ErrorOnlyWhenAStationNeedsIt) {
+  Event event = twoStations();
+  const std::optional<InputError> error = toEllipsoidHeights(event, nullptr, "the grid egm96_15.gtx is missing");
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->message.find("Sea level"), std::string::npos);
+  EXPECT_NE(error->message.find("egm96_15.gtx"), std::string::npos);
+  EXPECT_EQ(error->path, "stations[0].position.height");
+  EXPECT_EQ(event.stations[0].heightReference, HeightReference::MeanSeaLevel);
+
+  event.stations.erase(event.stations.begin());
+  EXPECT_FALSE(toEllipsoidHeights(event, nullptr, "the grid egm96_15.gtx is missing"));
+}
+
+}  // namespace
+}  // namespace sightline
