@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 
 #include "uncertainty/monte_carlo.hpp"
 
@@ -11,5 +12,12 @@ namespace sightline {
 /// when it is a terminal and the run lasts longer than about a second; an
 /// empty function otherwise.
 ProgressFunction makeProgressBar(std::FILE* stream);
+
+/// Seconds on a monotonic clock (any origin).
+using SecondsClock = std::function<double()>;
+
+/// As makeProgressBar(stream), with the terminal test's answer and the clock
+/// given: an empty function when `terminal` is false.
+ProgressFunction makeProgressBar(std::FILE* stream, bool terminal, SecondsClock clock);
 
 }  // namespace sightline

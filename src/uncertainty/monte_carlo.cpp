@@ -1,10 +1,231 @@
-// Stub: to be written.
 #include "uncertainty/monte_carlo.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "geometry/angles.hpp"
+#include "trajectory/solver_core.hpp"
+#include "uncertainty/draw_pool.hpp"
+#include "uncertainty/random.hpp"
+#include "uncertainty/statistics.hpp"
+#include "uncertainty/table_tracer.hpp"
 
 namespace sightline {
 
-void estimateUncertainty(const Event&, Solution& nominal, const MonteCarloOptions& options, const ProgressFunction&) {
-  nominal.monteCarlo = MonteCarloSummary{options.draws, options.draws, options.seed};
+namespace {
+
+// Quantiles of the reported 95% intervals.
+constexpr double kLowQuantile = 0.025;
+constexpr double kHighQuantile = 0.975;
+// Smallest cos(elevation) an azimuth offset is divided by: keeps the offset finite at the zenith.
+constexpr double kMinCosElevation = 1e-6;
+
+bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// A point of the nominal solution whose spread is estimated.
+struct Target {
+  enum Kind { Begin, End, Sighting, Label } kind = Begin;
+  std::size_t index = 0;          // sighting or label index
+  SolvedPoint* point = nullptr;   // in the nominal solution
+  Vector3 east, north, up;        // local frame at the nominal point
+};
+
+// Where a target is in one draw; false when the draw does not give it.
+bool locate(const Target& target, const CoreResult& r, Vector3& x) {
+  switch (target.kind) {
+    case Target::Begin: x = r.begin; return r.hasLine;
+    case Target::End: x = r.end; return r.hasLine;
+    case Target::Sighting: x = r.points[target.index]; return r.hasPoint[target.index];
+    case Target::Label: x = r.labelPoints[target.index]; return r.labelSolved[target.index];
+  }
+  return false;
+}
+
+// One draw's value of one target.
+struct DrawPoint {
+  Vector3 offset;          // metres, east-north-up from the nominal point
+  double height = 0.0;     // metres
+  double latitude = 0.0;   // degrees from the nominal
+  double longitude = 0.0;  // degrees from the nominal, across the +-180 seam
+};
+
+// One draw's trajectory figures.
+struct DrawLine {
+  double radiantAzimuth = 0.0;    // degrees from the nominal, across the 0/360 seam
+  double radiantElevation = 0.0;  // degrees
+  double length = 0.0;            // metres
+  double speed = 0.0;             // metres per second
+};
+
+std::string percent(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f%%", value);
+  return buffer;
+}
+
+}  // namespace
+
+void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarloOptions& options,
+                         const ProgressFunction& progress) {
+  if (options.draws <= 0) return;
+  const int draws = options.draws;
+  MonteCarloSummary summary{draws, 0, options.seed};
+  if (nominal.status == SolveStatus::TooFewStations || nominal.status == SolveStatus::NoGeometry) {
+    summary.failed = draws;  // nothing to perturb: no draw can give a solution
+    nominal.monteCarlo = summary;
+    return;
+  }
+
+  const PreparedEvent prepared = prepare(event);
+  const std::size_t n = prepared.sightings.size();
+  std::vector<double> azimuths(n), elevations(n), azimuthScale(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const PreparedSighting& s = prepared.sightings[i];
+    azimuths[i] = s.azimuth;
+    elevations[i] = s.elevation;
+    azimuthScale[i] = 1.0 / std::max(std::cos(degToRad(s.elevation)), kMinCosElevation);
+  }
+  DirectTracer direct(prepared);
+  const CoreResult start = solveCore(prepared, azimuths, elevations, &direct);
+
+  // The points the nominal solution reports.
+  std::vector<Target> targets;
+  auto add = [&](Target::Kind kind, std::size_t index, SolvedPoint& point) {
+    Target t;
+    t.kind = kind;
+    t.index = index;
+    t.point = &point;
+    localFrame(point.position, t.east, t.north, t.up);
+    targets.push_back(t);
+  };
+  Trajectory* line = nominal.trajectory ? &*nominal.trajectory : nullptr;
+  if (line != nullptr) {
+    add(Target::Begin, 0, line->begin);
+    add(Target::End, 0, line->end);
+  }
+  for (std::size_t i = 0; i < nominal.sightings.size() && i < n; ++i) {
+    if (nominal.sightings[i].hasPoint) add(Target::Sighting, i, nominal.sightings[i].point);
+  }
+  for (LabelledPoint& lp : nominal.points) {
+    const auto it = std::find(prepared.labels.begin(), prepared.labels.end(), lp.label);
+    if (it != prepared.labels.end()) add(Target::Label, static_cast<std::size_t>(it - prepared.labels.begin()), lp.point);
+  }
+  const std::size_t count = targets.size();
+  const bool wantSpeed = line != nullptr && line->speed.has_value();
+
+  const int threads = threadsFor(options.threads, draws);
+  const RefractionTables tables(prepared, kTableSigmas, threads);
+  std::vector<std::unique_ptr<TableTracer>> tracers;
+  for (int t = 0; t < threads; ++t) tracers.push_back(std::make_unique<TableTracer>(prepared, tables));
+
+  // Every draw writes only its own slots.
+  std::vector<DrawPoint> points(static_cast<std::size_t>(draws) * count);
+  std::vector<DrawLine> lines(line != nullptr ? static_cast<std::size_t>(draws) : 0);
+  std::vector<char> good(static_cast<std::size_t>(draws), 0);
+
+  auto draw = [&](int d, int worker) {
+    const std::size_t slot = static_cast<std::size_t>(d);
+    try {
+      DrawRandom random(options.seed, slot);
+      std::vector<double> az(n), el(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        const double sigma = prepared.sightings[i].sigma;  // radians on the sky
+        const double up = random.normal();
+        const double across = random.normal();
+        el[i] = elevations[i] + radToDeg(sigma * up);
+        az[i] = azimuths[i] + radToDeg(sigma * across) * azimuthScale[i];
+      }
+      const CoreResult r = solveCore(prepared, az, el, tracers[static_cast<std::size_t>(worker)].get(), &start);
+      if (line != nullptr && !(r.hasLine && finite(r.direction))) return;
+      DrawPoint* out = points.data() + slot * count;
+      for (std::size_t k = 0; k < count; ++k) {
+        const Target& t = targets[k];
+        Vector3 x;
+        if (!locate(t, r, x) || !finite(x)) return;
+        const Vector3 delta = x - t.point->ecef;
+        const GeodeticPosition g = toGeodetic(x);
+        out[k].offset = Vector3(dot(delta, t.east), dot(delta, t.north), dot(delta, t.up));
+        out[k].height = g.height;
+        out[k].latitude = g.latitude - t.point->position.latitude;
+        out[k].longitude = wrapDegrees(g.longitude - t.point->position.longitude);
+      }
+      if (line != nullptr) {
+        DrawLine& l = lines[slot];
+        double azimuth = 0, elevation = 0;
+        radiantOf(r.direction, r.begin, azimuth, elevation);
+        l.radiantAzimuth = wrapDegrees(azimuth - line->radiantAzimuth);
+        l.radiantElevation = elevation;
+        l.length = distance(r.begin, r.end);
+        if (wantSpeed) {
+          if (!r.speed || !std::isfinite(*r.speed)) return;
+          l.speed = *r.speed;
+        }
+        if (!std::isfinite(l.radiantAzimuth) || !std::isfinite(l.radiantElevation) || !std::isfinite(l.length))
+          return;
+      }
+      good[slot] = 1;
+    } catch (...) {
+      // Out of memory in one draw: the draw counts as failed.
+    }
+  };
+  runJobs(draws, threads, draw, progress);
+
+  // Reduce in draw order.
+  std::vector<int> kept;
+  for (int d = 0; d < draws; ++d) {
+    if (good[static_cast<std::size_t>(d)]) kept.push_back(d);
+  }
+  summary.failed = draws - static_cast<int>(kept.size());
+  nominal.monteCarlo = summary;
+  if (summary.failed > 0) {
+    nominal.warnings.push_back(std::to_string(summary.failed) + " of " + std::to_string(draws) + " Monte Carlo draws (" +
+                               percent(100.0 * summary.failed / draws) +
+                               ") gave no solution; the uncertainties describe the others");
+  }
+  if (kept.size() < 2) return;
+
+  std::vector<Vector3> offsets(kept.size());
+  std::vector<double> heights(kept.size()), latitudes(kept.size()), longitudes(kept.size());
+  for (std::size_t k = 0; k < count; ++k) {
+    for (std::size_t j = 0; j < kept.size(); ++j) {
+      const DrawPoint& p = points[static_cast<std::size_t>(kept[j]) * count + k];
+      offsets[j] = p.offset;
+      heights[j] = p.height;
+      latitudes[j] = p.latitude;
+      longitudes[j] = p.longitude;
+    }
+    const Spread3 spread = spreadOf(offsets);
+    SolvedPoint& point = *targets[k].point;
+    PointUncertainty u;
+    u.covariance = spread.covariance;
+    u.east = std::sqrt(spread.covariance[0]);
+    u.north = std::sqrt(spread.covariance[4]);
+    u.up = std::sqrt(spread.covariance[8]);
+    u.height = {quantile(heights, kLowQuantile), quantile(heights, kHighQuantile)};
+    u.latitude = {point.position.latitude + quantile(latitudes, kLowQuantile),
+                  point.position.latitude + quantile(latitudes, kHighQuantile)};
+    u.longitude = {point.position.longitude + quantile(longitudes, kLowQuantile),
+                   point.position.longitude + quantile(longitudes, kHighQuantile)};
+    point.uncertainty = u;
+  }
+
+  if (line != nullptr) {
+    std::vector<double> values(kept.size());
+    auto sigmaOf = [&](double DrawLine::*field) {
+      for (std::size_t j = 0; j < kept.size(); ++j) values[j] = lines[static_cast<std::size_t>(kept[j])].*field;
+      return standardDeviation(values);
+    };
+    TrajectoryUncertainty u;
+    u.radiantAzimuth = sigmaOf(&DrawLine::radiantAzimuth);
+    u.radiantElevation = sigmaOf(&DrawLine::radiantElevation);
+    u.length = sigmaOf(&DrawLine::length);
+    if (wantSpeed) u.speed = sigmaOf(&DrawLine::speed);
+    line->uncertainty = u;
+  }
 }
 
 }  // namespace sightline
