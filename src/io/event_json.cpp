@@ -44,7 +44,27 @@ std::string parseErrorReason(const std::string& what) {
   std::size_t colon = at == std::string::npos ? what.find("parse error: ") : what.find(": ", at);
   if (colon == std::string::npos) return what;
   colon = what.find(": ", colon);
-  return colon == std::string::npos ? what : what.substr(colon + 2);
+  std::string reason = colon == std::string::npos ? what : what.substr(colon + 2);
+  // The bytes last read may be anything (not UTF-8, control characters): the position says where.
+  const std::size_t lastRead = reason.find("; last read:");
+  if (lastRead != std::string::npos) reason.erase(lastRead);
+  return reason;
+}
+
+// Index in `text` of the fault of a parse error: the parser reports the count
+// of bytes read, which ends at the last byte of the token it could not use (an
+// unexpected string is pointed at by its opening quote).
+std::size_t faultIndex(const std::string& text, std::size_t bytesRead, const std::string& what) {
+  const std::size_t last = bytesRead == 0 ? 0 : std::min(bytesRead - 1, text.size());
+  if (what.find("unexpected string literal") != std::string::npos && last < text.size() && text[last] == '"') {
+    for (std::size_t i = last; i-- > 0;) {
+      if (text[i] != '"') continue;
+      std::size_t backslashes = 0;
+      while (backslashes < i && text[i - 1 - backslashes] == '\\') ++backslashes;
+      if (backslashes % 2 == 0) return i;
+    }
+  }
+  return last;
 }
 
 // Finds the first key given twice in one object while the text is parsed
@@ -352,11 +372,21 @@ EventReadResult readEventJson(const std::string& text, const std::string& fileNa
     root = Json::parse(text, std::ref(duplicates));
   } catch (const Json::parse_error& e) {
     int line = 0, column = 0;
-    lineAndColumn(text, e.byte == 0 ? 0 : e.byte - 1, line, column);
+    lineAndColumn(text, faultIndex(text, e.byte, e.what()), line, column);
     result.error = InputError{fileName, line, column, "", "not valid JSON: " + parseErrorReason(e.what())};
     return result;
   } catch (const Json::exception& e) {
-    result.error = InputError{fileName, 0, 0, "", std::string("not valid JSON: ") + e.what()};
+    // A number too large for a double: the message quotes it, so find it in the text.
+    std::string what = e.what();
+    const auto bracket = what.find("] ");
+    if (bracket != std::string::npos) what = what.substr(bracket + 2);
+    int line = 0, column = 0;
+    const auto open = what.find('\''), close = what.rfind('\'');
+    if (open != std::string::npos && close > open) {
+      const auto at = text.find(what.substr(open + 1, close - open - 1));
+      if (at != std::string::npos) lineAndColumn(text, at, line, column);
+    }
+    result.error = InputError{fileName, line, column, "", "not valid JSON: " + what};
     return result;
   }
   if (duplicates.duplicate()) {
