@@ -10,9 +10,8 @@
 #include "geometry/angles.hpp"
 #include "trajectory/solver_core.hpp"
 #include "uncertainty/draw_pool.hpp"
-#include "uncertainty/random.hpp"
+#include "uncertainty/draw.hpp"
 #include "uncertainty/statistics.hpp"
-#include "uncertainty/table_tracer.hpp"
 
 namespace sightline {
 
@@ -21,8 +20,6 @@ namespace {
 // Quantiles of the reported 95% intervals.
 constexpr double kLowQuantile = 0.025;
 constexpr double kHighQuantile = 0.975;
-// Smallest cos(elevation) an azimuth offset is divided by: keeps the offset finite at the zenith.
-constexpr double kMinCosElevation = 1e-6;
 
 bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
@@ -80,17 +77,10 @@ void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarlo
     return;
   }
 
-  const PreparedEvent prepared = prepare(event);
+  const int threads = threadsFor(options.threads, draws);
+  const DrawSetup setup(event, threads);
+  const PreparedEvent& prepared = setup.prepared();
   const std::size_t n = prepared.sightings.size();
-  std::vector<double> azimuths(n), elevations(n), azimuthScale(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const PreparedSighting& s = prepared.sightings[i];
-    azimuths[i] = s.azimuth;
-    elevations[i] = s.elevation;
-    azimuthScale[i] = 1.0 / std::max(std::cos(degToRad(s.elevation)), kMinCosElevation);
-  }
-  DirectTracer direct(prepared);
-  const CoreResult start = solveCore(prepared, azimuths, elevations, &direct);
 
   // The points the nominal solution reports.
   std::vector<Target> targets;
@@ -117,10 +107,8 @@ void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarlo
   const std::size_t count = targets.size();
   const bool wantSpeed = line != nullptr && line->speed.has_value();
 
-  const int threads = threadsFor(options.threads, draws);
-  const RefractionTables tables(prepared, kTableSigmas, threads);
-  std::vector<std::unique_ptr<TableTracer>> tracers;
-  for (int t = 0; t < threads; ++t) tracers.push_back(std::make_unique<TableTracer>(prepared, tables));
+  std::vector<std::unique_ptr<DrawWorker>> workers;
+  for (int t = 0; t < threads; ++t) workers.push_back(std::make_unique<DrawWorker>(setup));
 
   // Every draw writes only its own slots.
   std::vector<DrawPoint> points(static_cast<std::size_t>(draws) * count);
@@ -130,16 +118,7 @@ void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarlo
   auto draw = [&](int d, int worker) {
     const std::size_t slot = static_cast<std::size_t>(d);
     try {
-      DrawRandom random(options.seed, slot);
-      std::vector<double> az(n), el(n);
-      for (std::size_t i = 0; i < n; ++i) {
-        const double sigma = prepared.sightings[i].sigma;  // radians on the sky
-        const double up = random.normal();
-        const double across = random.normal();
-        el[i] = elevations[i] + radToDeg(sigma * up);
-        az[i] = azimuths[i] + radToDeg(sigma * across) * azimuthScale[i];
-      }
-      const CoreResult r = solveCore(prepared, az, el, tracers[static_cast<std::size_t>(worker)].get(), &start);
+      const CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
       if (line != nullptr && !(r.hasLine && finite(r.direction))) return;
       DrawPoint* out = points.data() + slot * count;
       for (std::size_t k = 0; k < count; ++k) {

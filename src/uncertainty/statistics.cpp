@@ -53,9 +53,10 @@ double quantile(std::vector<double> values, double fraction) {
 }
 
 double wrapDegrees(double angle) {
-  double wrapped = std::fmod(angle + 180.0, 360.0);
-  if (wrapped < 0) wrapped += 360.0;
-  return wrapped - 180.0;
+  double wrapped = std::fmod(angle, 360.0);  // exact, in (-360, 360)
+  if (wrapped >= 180.0) wrapped -= 360.0;
+  if (wrapped < -180.0) wrapped += 360.0;
+  return wrapped;
 }
 
 }  // namespace sightline

@@ -1,0 +1,93 @@
+#include "events.hpp"
+
+#include <cmath>
+
+#include "geometry/angles.hpp"
+#include "trajectory/solver_core.hpp"
+
+namespace sightline::testing_events {
+
+namespace {
+
+Vector3 unit(const Vector3& v) { return v / v.length(); }
+
+double between(DrawRandom& random, double low, double high) { return low + (high - low) * random.uniform(); }
+
+}  // namespace
+
+KnownCase referenceCase(double longitudeShift) {
+  KnownCase c;
+  c.truth.begin = {50.10, 15.00 + longitudeShift, 95000};
+  c.truth.end = {50.45, 15.30 + longitudeShift, 40000};
+  c.truth.beginTime = 1.8e9;
+  c.truth.speed = 21000;
+  c.stations = {{"Alder", {49.70, 14.60 + longitudeShift, 300}, 4, 0.0, 1.0},
+                {"Birch", {50.20, 15.90 + longitudeShift, 450}, 4, 0.1, 0.9},
+                {"Cedar", {50.90, 14.70 + longitudeShift, 250}, 4, 0.0, 0.95}};
+  c.event = knownEvent(c.truth, c.stations);
+  return c;
+}
+
+KnownCase randomCase(DrawRandom& random) {
+  while (true) {
+    KnownCase c;
+    const double lat = between(random, -60, 60), lon = between(random, -180, 180);
+    const double heading = between(random, 0, kTwoPi);
+    const double run = between(random, 0.2, 0.7);  // degrees of latitude along the ground
+    c.truth.begin = {lat, lon, between(random, 80000, 100000)};
+    c.truth.end = {lat + run * std::cos(heading), lon + run * std::sin(heading) / std::cos(degToRad(lat)),
+                   between(random, 30000, 55000)};
+    c.truth.beginTime = 1.7e9;
+    c.truth.speed = between(random, 12000, 60000);
+    const double midLat = 0.5 * (c.truth.begin.latitude + c.truth.end.latitude);
+    const double midLon = 0.5 * (c.truth.begin.longitude + c.truth.end.longitude);
+    const char* names[3] = {"North", "South", "West"};
+    for (int s = 0; s < 3; ++s) {
+      const double bearing = between(random, 0, kTwoPi);
+      const double away = between(random, 0.3, 1.3);  // degrees
+      KnownStation station;
+      station.name = names[s];
+      station.position = {midLat + away * std::cos(bearing),
+                          midLon + away * std::sin(bearing) / std::cos(degToRad(midLat)), between(random, 0, 1500)};
+      station.count = 4;
+      station.from = between(random, 0.0, 0.2);
+      station.to = between(random, 0.8, 1.0);
+      c.stations.push_back(station);
+    }
+    c.event = knownEvent(c.truth, c.stations);
+    bool seen = true;
+    for (const Station& s : c.event.stations)
+      for (const Sighting& k : s.sightings) seen = seen && k.elevation > 8;
+    if (seen) return c;
+  }
+}
+
+Vector3 truePoint(const KnownCase& c, std::size_t s, std::size_t k) {
+  const KnownStation& station = c.stations[s];
+  const double f = station.count == 1 ? 0.5 * (station.from + station.to)
+                                      : station.from + (station.to - station.from) * static_cast<double>(k) /
+                                                           (station.count - 1);
+  return pointAlong(c.truth, f);
+}
+
+void addNoise(Event& event, double sigma, DrawRandom& random) {
+  event.sigma = sigma;
+  for (Station& station : event.stations) {
+    Vector3 east, north, up;
+    localFrame(station.position, east, north, up);
+    for (Sighting& s : station.sightings) {
+      const double az = degToRad(s.azimuth), el = degToRad(s.elevation);
+      const Vector3 d = (std::cos(el) * std::sin(az)) * east + (std::cos(el) * std::cos(az)) * north + std::sin(el) * up;
+      // Two unit vectors across the line of sight.
+      const Vector3 across = unit(cross(d, up));
+      const Vector3 along = cross(across, d);
+      const double a = degToRad(sigma) * random.normal(), b = degToRad(sigma) * random.normal();
+      const Vector3 moved = unit(d + std::tan(a) * across + std::tan(b) * along);
+      s.azimuth = radToDeg(std::atan2(dot(moved, east), dot(moved, north)));
+      if (s.azimuth < 0) s.azimuth += 360;
+      s.elevation = radToDeg(std::asin(dot(moved, up)));
+    }
+  }
+}
+
+}  // namespace sightline::testing_events
