@@ -1,11 +1,1154 @@
-// Stub: to be written.
+// Draws a figure scene with Cairo: one drawing code for PNG, SVG and PDF.
 #include "plot/figure.hpp"
+
+#include <cairo.h>
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <numbers>
+#include <optional>
+
+#include "plot/figure_layout.hpp"
+#include "plot/figure_scene.hpp"
 
 namespace sightline {
 
-bool writeFigure(const std::string&, const Event&, const Solution&, const OutputContext&, std::string& error) {
-  error = "figures are not drawn yet";
-  return false;
+namespace {
+
+// Canvas and panels, figure units (pixels or points).
+constexpr double kWidth = 1280.0;
+constexpr double kPanelsBottom = 712.0;       // below the lowest axis titles
+constexpr double kLegendRow = 21.0;           // height of a legend row
+constexpr double kLegendColumnWidth = 240.0;  // width of a legend column
+constexpr double kCaptionLine = 19.0;         // height of a caption line
+constexpr double kMargin = 40.0;              // left and right margin of the legend and caption
+
+// Type, figure units.
+constexpr const char* kFont = "DejaVu Sans";
+constexpr double kTitleSize = 21.0;
+constexpr double kSubtitleSize = 13.0;
+constexpr double kAxisTitleSize = 13.0;
+constexpr double kTickSize = 11.5;
+constexpr double kLabelSize = 12.0;
+constexpr double kLegendSize = 12.5;
+constexpr double kCaptionSize = 13.0;
+constexpr double kNoteSize = 13.0;
+
+constexpr double kMarkerRadius = 6.0;         // station markers on the map
+constexpr double kPointRadius = 4.0;          // sighting points in the profile and residuals
+constexpr double kMinEllipsePixels = 5.0;     // smaller 1-sigma ellipses are drawn enlarged
+constexpr double kPi = std::numbers::pi;
+
+// Okabe and Ito's qualitative palette (without black, used for the trajectory),
+// yellow last as it is the faintest on white.
+constexpr std::array<std::array<double, 3>, 7> kPalette{{
+    {0.0 / 255, 114.0 / 255, 178.0 / 255},    // blue
+    {213.0 / 255, 94.0 / 255, 0.0 / 255},     // vermillion
+    {0.0 / 255, 158.0 / 255, 115.0 / 255},    // bluish green
+    {204.0 / 255, 121.0 / 255, 167.0 / 255},  // reddish purple
+    {230.0 / 255, 159.0 / 255, 0.0 / 255},    // orange
+    {86.0 / 255, 180.0 / 255, 233.0 / 255},   // sky blue
+    {240.0 / 255, 228.0 / 255, 66.0 / 255},   // yellow
+}};
+constexpr int kMarkerShapes = 5;
+
+// ---------------------------------------------------------------- text
+
+struct Box {
+  double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+  double overlap(const Box& o) const {
+    const double w = std::min(x1, o.x1) - std::max(x0, o.x0);
+    const double h = std::min(y1, o.y1) - std::max(y0, o.y0);
+    return w > 0.0 && h > 0.0 ? w * h : 0.0;
+  }
+};
+
+void setFont(cairo_t* cr, double size, bool bold = false, bool italic = false) {
+  cairo_select_font_face(cr, kFont, italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                         bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, size);
+}
+
+// Width of `text` in the current font; height of the font's capitals and descenders.
+double textWidth(cairo_t* cr, const std::string& text) {
+  cairo_text_extents_t e;
+  cairo_text_extents(cr, text.c_str(), &e);
+  return e.x_advance;
+}
+
+double textAscent(cairo_t* cr) {
+  cairo_font_extents_t f;
+  cairo_font_extents(cr, &f);
+  return f.ascent * 0.8;  // capitals, not accents
+}
+
+double textDescent(cairo_t* cr) {
+  cairo_font_extents_t f;
+  cairo_font_extents(cr, &f);
+  return f.descent;
+}
+
+// Draws `text` with its anchor at (x, y): ax 0 left, 0.5 centre, 1 right; ay 0 top,
+// 0.5 middle, 1 baseline.
+void drawText(cairo_t* cr, const std::string& text, double x, double y, double ax, double ay) {
+  const double w = textWidth(cr, text);
+  const double a = textAscent(cr);
+  double baseline = y;
+  if (ay == 0.0) baseline = y + a;
+  else if (ay == 0.5) baseline = y + a / 2.0;
+  cairo_move_to(cr, x - ax * w, baseline);
+  cairo_show_text(cr, text.c_str());
+}
+
+// The box drawText would fill.
+Box textBox(cairo_t* cr, const std::string& text, double x, double y, double ax, double ay) {
+  const double w = textWidth(cr, text);
+  const double a = textAscent(cr);
+  double top = y;
+  if (ay == 0.5) top = y - a / 2.0;
+  else if (ay == 1.0) top = y - a;
+  return {x - ax * w, top, x - ax * w + w, top + a + textDescent(cr)};
+}
+
+// `text` cut with an ellipsis to fit `width`.
+std::string fitText(cairo_t* cr, std::string text, double width) {
+  if (textWidth(cr, text) <= width) return text;
+  while (!text.empty()) {
+    // Drop whole UTF-8 characters.
+    do text.pop_back();
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80);
+    if (!text.empty()) text.pop_back();
+    if (textWidth(cr, text + "\u2026") <= width) return text + "\u2026";
+  }
+  return text;
+}
+
+// Greedy wrap of `line` to `width`: breaks at wide gaps between items first, then at spaces.
+std::vector<std::string> wrap(cairo_t* cr, const std::string& line, double width) {
+  if (textWidth(cr, line) <= width) return {line};
+  std::vector<std::string> words;
+  std::size_t start = 0;
+  while (start < line.size()) {
+    std::size_t next = line.find(' ', start);
+    if (next == std::string::npos) next = line.size();
+    if (next > start) words.push_back(line.substr(start, next - start));
+    start = next + 1;
+  }
+  std::vector<std::string> lines;
+  std::string current;
+  for (const std::string& word : words) {
+    const std::string candidate = current.empty() ? word : current + " " + word;
+    if (!current.empty() && textWidth(cr, candidate) > width) {
+      lines.push_back(current);
+      current = "    " + word;
+    } else {
+      current = candidate;
+    }
+  }
+  if (!current.empty()) lines.push_back(current);
+  return lines;
+}
+
+// ---------------------------------------------------------------- axes
+
+struct Scale {
+  double lo = 0.0, hi = 1.0;        // data
+  double pixLo = 0.0, pixHi = 1.0;  // figure units of lo and hi
+  double operator()(double v) const { return pixLo + (v - lo) / (hi - lo) * (pixHi - pixLo); }
+  double perUnit() const { return std::fabs(pixHi - pixLo) / (hi - lo); }
+};
+
+// A step of 1, 2 or 5 times a power of ten that cuts `span` into at most `most` parts.
+double niceStep(double span, int most) {
+  if (!(span > 0.0) || !std::isfinite(span)) return 1.0;
+  const double raw = span / most;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0, 10.0})
+    if (m * magnitude >= raw * (1.0 - 1e-9)) return m * magnitude;
+  return 10.0 * magnitude;
+}
+
+int decimalsOf(double step) {
+  if (!(step > 0.0)) return 0;
+  int d = 0;
+  double s = step;
+  while (d < 6 && std::fabs(s - std::round(s)) > 1e-6 * std::max(1.0, std::fabs(s))) {
+    s *= 10.0;
+    ++d;
+  }
+  return d;
+}
+
+std::string number(double v, int decimals) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
+  std::string s = buffer;
+  if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1);  // no "-0"
+  if (!s.empty() && s[0] == '-') s = "\u2212" + s.substr(1);
+  return s;
+}
+
+std::vector<double> ticks(double lo, double hi, double step) {
+  std::vector<double> out;
+  if (!(step > 0.0) || !std::isfinite(lo) || !std::isfinite(hi)) return out;
+  for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + 1e-9 * step && out.size() < 100; k += 1.0)
+    out.push_back(k * step);
+  return out;
+}
+
+// A data range with room around it, at least `minSpan` wide.
+void padRange(double& lo, double& hi, double fraction, double minSpan) {
+  if (!std::isfinite(lo) || !std::isfinite(hi) || lo > hi) lo = 0.0, hi = 0.0;
+  double span = hi - lo;
+  if (span < minSpan) {
+    const double mid = 0.5 * (lo + hi);
+    lo = mid - minSpan / 2.0;
+    hi = mid + minSpan / 2.0;
+    span = minSpan;
+  }
+  lo -= fraction * span;
+  hi += fraction * span;
+}
+
+void rectPath(cairo_t* cr, const FigureRect& r) { cairo_rectangle(cr, r.x, r.y, r.width, r.height); }
+
+void clipTo(cairo_t* cr, const FigureRect& r) {
+  rectPath(cr, r);
+  cairo_clip(cr);
+}
+
+void setGrey(cairo_t* cr, double g, double alpha = 1.0) { cairo_set_source_rgba(cr, g, g, g, alpha); }
+
+void setStation(cairo_t* cr, std::size_t s, double alpha = 1.0) {
+  double r = 0, g = 0, b = 0;
+  stationColour(s, r, g, b);
+  cairo_set_source_rgba(cr, r, g, b, alpha);
+}
+
+// Ticks, tick labels and the title of the bottom and left axes of a frame.
+void drawAxes(cairo_t* cr, const FigureRect& frame, const Scale& x, const Scale& y, const std::string& xTitle,
+              const std::string& yTitle, int xTicks, int yTicks) {
+  setFont(cr, kTickSize);
+  const double xStep = niceStep(x.hi - x.lo, std::max(xTicks, 1)), yStep = niceStep(y.hi - y.lo, std::max(yTicks, 1));
+  const int xd = decimalsOf(xStep), yd = decimalsOf(yStep);
+  cairo_set_line_width(cr, 1.0);
+  double widest = 0.0;
+  for (double v : xTicks > 0 ? ticks(x.lo, x.hi, xStep) : std::vector<double>{}) {
+    const double px = x(v);
+    setGrey(cr, 0.2);
+    cairo_move_to(cr, px, frame.y + frame.height);
+    cairo_line_to(cr, px, frame.y + frame.height + 5.0);
+    cairo_stroke(cr);
+    drawText(cr, number(v, xd), px, frame.y + frame.height + 8.0, 0.5, 0.0);
+  }
+  for (double v : yTicks > 0 ? ticks(y.lo, y.hi, yStep) : std::vector<double>{}) {
+    const double py = y(v);
+    setGrey(cr, 0.2);
+    cairo_move_to(cr, frame.x, py);
+    cairo_line_to(cr, frame.x - 5.0, py);
+    cairo_stroke(cr);
+    const std::string label = number(v, yd);
+    widest = std::max(widest, textWidth(cr, label));
+    drawText(cr, label, frame.x - 8.0, py, 1.0, 0.5);
+  }
+  setFont(cr, kAxisTitleSize);
+  setGrey(cr, 0.1);
+  drawText(cr, xTitle, frame.x + frame.width / 2.0, frame.y + frame.height + 28.0, 0.5, 0.0);
+  cairo_save(cr);
+  cairo_translate(cr, frame.x - 14.0 - widest, frame.y + frame.height / 2.0);
+  cairo_rotate(cr, -kPi / 2.0);
+  drawText(cr, yTitle, 0.0, 0.0, 0.5, 1.0);
+  cairo_restore(cr);
+}
+
+// Faint grid lines at the ticks inside a frame.
+void drawGridLines(cairo_t* cr, const FigureRect& frame, const Scale& x, const Scale& y, int xTicks, int yTicks) {
+  cairo_save(cr);
+  clipTo(cr, frame);
+  setGrey(cr, 0.9);
+  cairo_set_line_width(cr, 1.0);
+  for (double v : ticks(x.lo, x.hi, niceStep(x.hi - x.lo, xTicks))) {
+    cairo_move_to(cr, x(v), frame.y);
+    cairo_line_to(cr, x(v), frame.y + frame.height);
+  }
+  for (double v : ticks(y.lo, y.hi, niceStep(y.hi - y.lo, yTicks))) {
+    cairo_move_to(cr, frame.x, y(v));
+    cairo_line_to(cr, frame.x + frame.width, y(v));
+  }
+  cairo_stroke(cr);
+  cairo_restore(cr);
+}
+
+void drawFrame(cairo_t* cr, const FigureRect& frame) {
+  setGrey(cr, 0.25);
+  cairo_set_line_width(cr, 1.0);
+  rectPath(cr, frame);
+  cairo_stroke(cr);
+}
+
+// The panel's title above its frame, followed by `remark` in plain grey type (cut to fit).
+void drawPanelTitle(cairo_t* cr, const FigureRect& frame, const std::string& title, const std::string& remark,
+                    double above = 8.0) {
+  setFont(cr, kAxisTitleSize, true);
+  setGrey(cr, 0.1);
+  drawText(cr, title, frame.x, frame.y - above, 0.0, 1.0);
+  if (remark.empty()) return;
+  const double x = frame.x + textWidth(cr, title);
+  setFont(cr, kAxisTitleSize);
+  setGrey(cr, 0.35);
+  drawText(cr, fitText(cr, "  \u2014  " + remark, frame.width - (x - frame.x)), x, frame.y - above, 0.0, 1.0);
+}
+
+// A message centred in an empty frame.
+void drawEmpty(cairo_t* cr, const FigureRect& frame, std::string message) {
+  if (!message.empty()) message[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(message[0])));
+  setFont(cr, kNoteSize, false, true);
+  setGrey(cr, 0.3);
+  drawText(cr, fitText(cr, message, frame.width - 24.0), frame.x + frame.width / 2.0, frame.y + frame.height / 2.0,
+           0.5, 0.5);
+}
+
+// ---------------------------------------------------------------- markers
+
+void markerPath(cairo_t* cr, int shape, double x, double y, double r) {
+  switch (shape) {
+    case 1:
+      cairo_rectangle(cr, x - r * 0.85, y - r * 0.85, 1.7 * r, 1.7 * r);
+      break;
+    case 2:
+      cairo_move_to(cr, x, y - r * 1.15);
+      cairo_line_to(cr, x + r, y + r * 0.75);
+      cairo_line_to(cr, x - r, y + r * 0.75);
+      cairo_close_path(cr);
+      break;
+    case 3:
+      cairo_move_to(cr, x, y - r * 1.2);
+      cairo_line_to(cr, x + r, y);
+      cairo_line_to(cr, x, y + r * 1.2);
+      cairo_line_to(cr, x - r, y);
+      cairo_close_path(cr);
+      break;
+    case 4:
+      cairo_move_to(cr, x, y + r * 1.15);
+      cairo_line_to(cr, x + r, y - r * 0.75);
+      cairo_line_to(cr, x - r, y - r * 0.75);
+      cairo_close_path(cr);
+      break;
+    default:
+      cairo_new_sub_path(cr);
+      cairo_arc(cr, x, y, r, 0.0, 2.0 * kPi);
+      break;
+  }
+}
+
+// Filled with a dark outline; or `open`: an outline in the station's colour, so that
+// markers of several stations at the same place all stay visible.
+void drawStationMarker(cairo_t* cr, std::size_t station, double x, double y, double r, bool open = false) {
+  markerPath(cr, stationMarker(station), x, y, r);
+  setStation(cr, station);
+  if (open) {
+    cairo_set_line_width(cr, 2.0);
+    cairo_stroke(cr);
+    return;
+  }
+  cairo_fill_preserve(cr);
+  setGrey(cr, 0.1);
+  cairo_set_line_width(cr, 0.8);
+  cairo_stroke(cr);
+}
+
+// Begin: a filled black disc; end: a black ring; other labelled points: a small black diamond.
+void drawMarkMarker(cairo_t* cr, const std::string& label, double x, double y) {
+  cairo_new_path(cr);
+  if (label == "begin") {
+    cairo_arc(cr, x, y, 5.5, 0.0, 2.0 * kPi);
+    setGrey(cr, 0.0);
+    cairo_fill(cr);
+  } else if (label == "end") {
+    cairo_arc(cr, x, y, 5.5, 0.0, 2.0 * kPi);
+    cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+    cairo_fill_preserve(cr);
+    setGrey(cr, 0.0);
+    cairo_set_line_width(cr, 2.2);
+    cairo_stroke(cr);
+  } else {
+    markerPath(cr, 3, x, y, 4.0);
+    setGrey(cr, 0.0);
+    cairo_fill(cr);
+  }
+}
+
+// ---------------------------------------------------------------- labels
+
+// Places text labels next to their points without covering each other or the
+// points, inside a frame.
+class LabelPlacer {
+ public:
+  LabelPlacer(cairo_t* cr, const FigureRect& bounds) : cr_(cr), bounds_(bounds) {}
+
+  void occupy(double x, double y, double r) { taken_.push_back({x - r, y - r, x + r, y + r}); }
+
+  // Draws `text` (current font and colour) near (x, y), clear of a marker of radius `r`.
+  void place(const std::string& text, double x, double y, double r) {
+    const double w = textWidth(cr_, text);
+    const double h = textAscent(cr_) + textDescent(cr_);
+    double bestScore = std::numeric_limits<double>::infinity();
+    Box best{};
+    int bestRing = 0;
+    for (int ring = 0; ring < 4 && bestScore > 0.0; ++ring) {
+      const double d = r + 4.0 + 14.0 * ring;
+      const double dd = d * 0.72;
+      const std::array<std::array<double, 2>, 8> corners{{
+          {x + d, y - h / 2.0},          // right
+          {x - d - w, y - h / 2.0},      // left
+          {x + dd, y - dd - h},          // upper right
+          {x + dd, y + dd},              // lower right
+          {x - w / 2.0, y - d - h},      // above
+          {x - w / 2.0, y + d},          // below
+          {x - dd - w, y - dd - h},      // upper left
+          {x - dd - w, y + dd},          // lower left
+      }};
+      for (const auto& c : corners) {
+        const Box b{c[0] - 2.0, c[1] - 1.0, c[0] + w + 2.0, c[1] + h + 1.0};
+        double score = 0.0;
+        for (const Box& t : taken_) score += t.overlap(b);
+        // Outside the frame counts heavily: text must not cross it.
+        const double inside = Box{bounds_.x, bounds_.y, bounds_.x + bounds_.width, bounds_.y + bounds_.height}.overlap(b);
+        score += 50.0 * ((b.x1 - b.x0) * (b.y1 - b.y0) - inside) + ring * 0.01;
+        if (score < bestScore) {
+          bestScore = score;
+          best = b;
+          bestRing = ring;
+        }
+      }
+    }
+    taken_.push_back(best);
+    double red = 0, green = 0, blue = 0, alpha = 1;
+    cairo_pattern_get_rgba(cairo_get_source(cr_), &red, &green, &blue, &alpha);
+    if (bestRing > 0) {  // a leader line to a label moved away
+      const double cx = std::clamp(x, best.x0, best.x1), cy = std::clamp(y, best.y0, best.y1);
+      cairo_set_line_width(cr_, 0.7);
+      setGrey(cr_, 0.4);
+      cairo_move_to(cr_, x, y);
+      cairo_line_to(cr_, cx, cy);
+      cairo_stroke(cr_);
+    }
+    cairo_set_source_rgba(cr_, 1.0, 1.0, 1.0, 0.8);
+    cairo_rectangle(cr_, best.x0, best.y0, best.x1 - best.x0, best.y1 - best.y0);
+    cairo_fill(cr_);
+    cairo_set_source_rgba(cr_, red, green, blue, alpha);
+    drawText(cr_, text, best.x0 + 2.0, best.y0 + 1.0, 0.0, 0.0);
+  }
+
+ private:
+  cairo_t* cr_;
+  FigureRect bounds_;
+  std::vector<Box> taken_;
+};
+
+// ---------------------------------------------------------------- ground map
+
+std::string degreeText(double v, int decimals, bool latitude) {
+  const char* hemisphere = latitude ? (v < 0 ? "S" : "N") : (v < 0 ? "W" : "E");
+  if (std::fabs(v) < 1e-12 || (!latitude && std::fabs(std::fabs(v) - 180.0) < 1e-9)) hemisphere = "";
+  return number(std::fabs(v), decimals) + "\u00b0" + hemisphere;
+}
+
+// A step in degrees for about four grid lines over `span` degrees.
+double degreeStep(double span) {
+  for (double step : {0.01, 0.02, 0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 15.0, 30.0})
+    if (span / step <= 5.0) return step;
+  return 45.0;
+}
+
+struct EllipseScale {
+  double factor = 1.0;  // drawn enlarged by this factor
+  bool drawn = false;
+};
+
+std::string ellipseLegend(const FigureScene& scene, const std::vector<EllipseScale>& scales) {
+  std::string text = "1\u03c3 ellipse";
+  if (scene.ellipses.size() > 1) text += "s";
+  bool same = true;
+  for (const EllipseScale& s : scales) same = same && s.factor == scales.front().factor;
+  auto factorText = [](double f) { return f == 1.0 ? std::string("to scale") : "\u00d7" + number(f, 0); };
+  if (same) return text + ", " + factorText(scales.front().factor);
+  text += ":";
+  for (std::size_t i = 0; i < scene.ellipses.size(); ++i)
+    text += (i ? ", " : " ") + scene.ellipses[i].label + " " + factorText(scales[i].factor);
+  return text;
+}
+
+// Draws the ground map; returns the scales of its ellipses.
+std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
+  const FigureRect& f = layout.ground;
+  // Extent: everything shown, squared so that a km is as long east as north.
+  double e0 = std::numeric_limits<double>::infinity(), e1 = -e0, n0 = e0, n1 = -e0;
+  auto extend = [&](const MapPoint& p, double r = 0.0) {
+    if (!std::isfinite(p.east) || !std::isfinite(p.north)) return;
+    e0 = std::min(e0, p.east - r), e1 = std::max(e1, p.east + r);
+    n0 = std::min(n0, p.north - r), n1 = std::max(n1, p.north + r);
+  };
+  for (const MapStation& s : scene.stations) extend(s.at);
+  for (const MapSightLine& l : scene.sightLines) extend(l.from), extend(l.to);
+  for (const MapPoint& p : scene.track) extend(p);
+  for (const TrackMark& m : scene.marks) extend(m.at);
+  for (const MapEllipse& e : scene.ellipses) extend(e.centre, e.major);
+  if (!(e0 <= e1)) e0 = e1 = n0 = n1 = 0.0;
+  const double span = std::max({e1 - e0, n1 - n0, 4.0}) * 1.12;
+  const double ce = 0.5 * (e0 + e1), cn = 0.5 * (n0 + n1);
+  const Scale x{ce - span / 2.0, ce + span / 2.0, f.x, f.x + f.width};
+  const Scale y{cn - span / 2.0, cn + span / 2.0, f.y + f.height, f.y};
+  auto px = [&](const MapPoint& p) { return std::array<double, 2>{x(p.east), y(p.north)}; };
+
+  drawPanelTitle(cr, f, "Ground track", scene.mapNote, 26.0);
+  cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+  rectPath(cr, f);
+  cairo_fill(cr);
+
+  // Latitude and longitude grid, labelled where it leaves the frame (longitudes on top, latitudes on the right).
+  {
+    double latMin = 90.0, latMax = -90.0, lonMin = 1e9, lonMax = -1e9;
+    for (int i = 0; i <= 8; ++i)
+      for (int j = 0; j <= 8; ++j) {
+        double lat = 0.0, lon = 0.0;
+        fromMap(scene.origin, {x.lo + span * i / 8.0, y.lo + span * j / 8.0}, lat, lon);
+        // Longitudes about the origin's, so that the antimeridian does not split the range.
+        lon = scene.origin.longitude + std::remainder(lon - scene.origin.longitude, 360.0);
+        latMin = std::min(latMin, lat), latMax = std::max(latMax, lat);
+        lonMin = std::min(lonMin, lon), lonMax = std::max(lonMax, lon);
+      }
+    const double latStep = degreeStep(latMax - latMin), lonStep = degreeStep(lonMax - lonMin);
+    // A little beyond the corners, so that every line reaches the frame's edges.
+    const double latPad = 0.05 * (latMax - latMin), lonPad = 0.05 * (lonMax - lonMin);
+    latMin = std::max(latMin - latPad, -90.0), latMax = std::min(latMax + latPad, 90.0);
+    lonMin -= lonPad, lonMax += lonPad;
+    const int latDecimals = decimalsOf(latStep), lonDecimals = decimalsOf(lonStep);
+    constexpr int kSamples = 48;
+    setFont(cr, kTickSize);
+    std::vector<Box> labels;
+    auto drawLine = [&](bool meridian, double value) {
+      std::vector<std::array<double, 2>> points;
+      for (int i = 0; i <= kSamples; ++i) {
+        const double t = static_cast<double>(i) / kSamples;
+        const double lat = meridian ? latMin + t * (latMax - latMin) : value;
+        const double lon = meridian ? value : lonMin + t * (lonMax - lonMin);
+        points.push_back(px(toMap(scene.origin, lat, lon)));
+      }
+      cairo_save(cr);
+      clipTo(cr, f);
+      setGrey(cr, 0.86);
+      cairo_set_line_width(cr, 0.8);
+      for (std::size_t i = 0; i < points.size(); ++i)
+        (i ? cairo_line_to : cairo_move_to)(cr, points[i][0], points[i][1]);
+      cairo_stroke(cr);
+      cairo_restore(cr);
+      // Where it crosses the top edge (meridians) or the right edge (parallels).
+      for (std::size_t i = 1; i < points.size(); ++i) {
+        const auto& a = points[i - 1];
+        const auto& b = points[i];
+        const double edge = meridian ? f.y : f.x + f.width;
+        const double va = meridian ? a[1] : a[0], vb = meridian ? b[1] : b[0];
+        if ((va - edge) * (vb - edge) > 0.0 || va == vb) continue;
+        const double t = (edge - va) / (vb - va);
+        const double along = meridian ? a[0] + t * (b[0] - a[0]) : a[1] + t * (b[1] - a[1]);
+        if (meridian && (along < f.x || along > f.x + f.width)) continue;
+        if (!meridian && (along < f.y || along > f.y + f.height)) continue;
+        const double wrapped = meridian ? std::remainder(value, 360.0) : value;
+        const std::string text = degreeText(wrapped, meridian ? lonDecimals : latDecimals, !meridian);
+        const double lx = meridian ? along : f.x + f.width + 5.0, ly = meridian ? f.y - 4.0 : along;
+        const Box box = textBox(cr, text, lx, ly, meridian ? 0.5 : 0.0, meridian ? 1.0 : 0.5);
+        bool clear = true;
+        for (const Box& other : labels) clear = clear && other.overlap(box) == 0.0;
+        if (!clear) break;
+        labels.push_back(box);
+        setGrey(cr, 0.45);
+        drawText(cr, text, lx, ly, meridian ? 0.5 : 0.0, meridian ? 1.0 : 0.5);
+        break;
+      }
+    };
+    for (double lon : ticks(lonMin, lonMax, lonStep)) drawLine(true, lon);
+    for (double lat : ticks(latMin, latMax, latStep)) drawLine(false, lat);
+  }
+
+  cairo_save(cr);
+  clipTo(cr, f);
+  // Lines of sight.
+  for (const MapSightLine& l : scene.sightLines) {
+    const auto a = px(l.from), b = px(l.to);
+    setStation(cr, l.station, l.toPoint ? 0.55 : 0.8);
+    cairo_set_line_width(cr, l.toPoint ? 0.9 : 1.2);
+    if (!l.toPoint) {
+      const double dash[] = {5.0, 4.0};
+      cairo_set_dash(cr, dash, 2, 0.0);
+    }
+    cairo_move_to(cr, a[0], a[1]);
+    cairo_line_to(cr, b[0], b[1]);
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0.0);
+    if (l.toPoint && scene.track.empty()) {  // without a track, mark the ground below the point
+      setStation(cr, l.station);
+      cairo_arc(cr, b[0], b[1], 2.5, 0.0, 2.0 * kPi);
+      cairo_fill(cr);
+    }
+  }
+  // 1-sigma ellipses, enlarged by a power of ten when too small to see.
+  std::vector<EllipseScale> scales;
+  for (const MapEllipse& e : scene.ellipses) {
+    EllipseScale s;
+    const double major = e.major * x.perUnit();
+    if (std::isfinite(major) && major > 0.0) {
+      while (major * s.factor < kMinEllipsePixels && s.factor < 1e9) s.factor *= 10.0;
+      s.drawn = true;
+      const auto c = px(e.centre);
+      cairo_save(cr);
+      cairo_translate(cr, c[0], c[1]);
+      cairo_rotate(cr, -e.angle);
+      cairo_scale(cr, major * s.factor, std::max(e.minor * x.perUnit() * s.factor, 0.3));
+      cairo_new_path(cr);
+      cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * kPi);
+      cairo_restore(cr);
+      cairo_set_source_rgba(cr, 0.35, 0.35, 0.35, 0.25);
+      cairo_fill_preserve(cr);
+      setGrey(cr, 0.15);
+      cairo_set_line_width(cr, 1.2);
+      cairo_stroke(cr);
+    }
+    scales.push_back(s);
+  }
+  // Ground track with the direction of flight.
+  if (scene.track.size() >= 2) {
+    setGrey(cr, 0.0);
+    cairo_set_line_width(cr, 2.6);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    for (std::size_t i = 0; i < scene.track.size(); ++i) {
+      const auto p = px(scene.track[i]);
+      (i ? cairo_line_to : cairo_move_to)(cr, p[0], p[1]);
+    }
+    cairo_stroke(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+    const std::size_t mid = scene.track.size() / 2;
+    const auto a = px(scene.track.front()), b = px(scene.track.back());
+    const auto m = px(scene.track[mid]);
+    const double dx = b[0] - a[0], dy = b[1] - a[1], len = std::hypot(dx, dy);
+    if (len > 24.0) {
+      const double ux = dx / len, uy = dy / len, size = 13.0;
+      const double tipX = m[0] + ux * size * 0.6, tipY = m[1] + uy * size * 0.6;
+      cairo_move_to(cr, tipX, tipY);
+      cairo_line_to(cr, tipX - ux * size - uy * size * 0.55, tipY - uy * size + ux * size * 0.55);
+      cairo_line_to(cr, tipX - ux * size + uy * size * 0.55, tipY - uy * size - ux * size * 0.55);
+      cairo_close_path(cr);
+      cairo_fill(cr);
+    }
+  }
+  // Stations and marks, then their labels clear of everything.
+  LabelPlacer placer(cr, f);
+  for (const MapStation& s : scene.stations) {
+    const auto p = px(s.at);
+    drawStationMarker(cr, s.station, p[0], p[1], kMarkerRadius);
+    placer.occupy(p[0], p[1], kMarkerRadius + 1.0);
+  }
+  for (const TrackMark& m : scene.marks) {
+    const auto p = px(m.at);
+    drawMarkMarker(cr, m.label, p[0], p[1]);
+    placer.occupy(p[0], p[1], 6.0);
+  }
+  setFont(cr, kLabelSize, true);
+  for (const MapStation& s : scene.stations) {
+    const auto p = px(s.at);
+    setGrey(cr, 0.1);
+    placer.place(s.name.empty() ? "station " + std::to_string(s.station + 1) : s.name, p[0], p[1], kMarkerRadius);
+  }
+  setFont(cr, kLabelSize);
+  for (const TrackMark& m : scene.marks) {
+    const auto p = px(m.at);
+    setGrey(cr, 0.0);
+    placer.place(m.label + " " + number(m.height, 1) + " km", p[0], p[1], 6.0);
+  }
+  // Scale bar in the emptiest bottom corner.
+  {
+    const double km = niceStep(span, 5);
+    const double length = km * x.perUnit();
+    auto crowd = [&](bool left) {
+      int count = 0;
+      const double xa = left ? f.x : f.x + f.width * 0.6, xb = left ? f.x + f.width * 0.4 : f.x + f.width;
+      const double ya = f.y + f.height * 0.8;
+      auto in = [&](const MapPoint& q) {
+        const auto p = px(q);
+        return p[0] >= xa && p[0] <= xb && p[1] >= ya;
+      };
+      for (const MapStation& s : scene.stations) count += in(s.at) * 4;
+      for (const MapPoint& q : scene.track) count += in(q);
+      for (const MapSightLine& l : scene.sightLines) count += in(l.to) + in(l.from);
+      return count;
+    };
+    const bool left = crowd(true) <= crowd(false);
+    const double bx = left ? f.x + 16.0 : f.x + f.width - 16.0 - length, by = f.y + f.height - 18.0;
+    setFont(cr, kTickSize);
+    const std::string text = number(km, decimalsOf(km)) + " km";
+    cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.85);
+    cairo_rectangle(cr, bx - 6.0, by - 22.0, length + 12.0, 30.0);
+    cairo_fill(cr);
+    setGrey(cr, 0.1);
+    cairo_set_line_width(cr, 1.0);
+    cairo_rectangle(cr, bx, by - 3.0, length, 5.0);
+    cairo_stroke(cr);
+    cairo_rectangle(cr, bx, by - 3.0, length / 2.0, 5.0);
+    cairo_fill(cr);
+    drawText(cr, text, bx + length / 2.0, by - 7.0, 0.5, 1.0);
+  }
+  cairo_restore(cr);
+  if (scene.stations.empty()) drawEmpty(cr, f, scene.mapNote);
+  drawFrame(cr, f);
+  const int mapTicks = scene.stations.empty() ? 0 : 6;
+  drawAxes(cr, f, x, y, "east of " + scene.mapOrigin + " (km)", "north of " + scene.mapOrigin + " (km)", mapTicks, mapTicks);
+  return scales;
+}
+
+// ---------------------------------------------------------------- height profile
+
+void drawProfile(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
+  const FigureRect& f = layout.profile;
+  double x0 = std::numeric_limits<double>::infinity(), x1 = -x0, y0 = x0, y1 = -x0;
+  auto extend = [&](double d, double h) {
+    if (!std::isfinite(d) || !std::isfinite(h)) return;
+    x0 = std::min(x0, d), x1 = std::max(x1, d), y0 = std::min(y0, h), y1 = std::max(y1, h);
+  };
+  for (const ProfilePoint& p : scene.profile) extend(p.distance, p.height);
+  for (const ProfilePoint& p : scene.fittedLine) extend(p.distance, p.height);
+  for (const TrackMark& m : scene.marks) extend(m.distance, m.height);
+  const bool empty = !(x0 <= x1);
+  if (empty) x0 = x1 = 0.0, y0 = y1 = 50.0;
+  padRange(x0, x1, 0.06, 1.0);
+  padRange(y0, y1, 0.1, 1.0);
+  const Scale x{x0, x1, f.x, f.x + f.width};
+  const Scale y{y0, y1, f.y + f.height, f.y};
+
+  drawPanelTitle(cr, f, "Height profile", scene.profileNote);
+  cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+  rectPath(cr, f);
+  cairo_fill(cr);
+  if (!empty) drawGridLines(cr, f, x, y, 8, 5);
+  cairo_save(cr);
+  clipTo(cr, f);
+  if (scene.fittedLine.size() >= 2) {
+    setGrey(cr, 0.0);
+    cairo_set_line_width(cr, 1.6);
+    for (std::size_t i = 0; i < scene.fittedLine.size(); ++i)
+      (i ? cairo_line_to : cairo_move_to)(cr, x(scene.fittedLine[i].distance), y(scene.fittedLine[i].height));
+    cairo_stroke(cr);
+  }
+  LabelPlacer placer(cr, f);
+  for (const ProfilePoint& p : scene.profile) {
+    drawStationMarker(cr, p.station, x(p.distance), y(p.height), kPointRadius, true);
+    placer.occupy(x(p.distance), y(p.height), kPointRadius);
+  }
+  for (const TrackMark& m : scene.marks) {
+    drawMarkMarker(cr, m.label, x(m.distance), y(m.height));
+    placer.occupy(x(m.distance), y(m.height), 6.0);
+  }
+  if (!scene.fittedLine.empty()) placer.occupy(x(scene.fittedLine[scene.fittedLine.size() / 2].distance),
+                                               y(scene.fittedLine[scene.fittedLine.size() / 2].height), 3.0);
+  setFont(cr, kLabelSize);
+  for (const TrackMark& m : scene.marks) {
+    setGrey(cr, 0.0);
+    placer.place(m.label + " " + number(m.height, 1) + " km", x(m.distance), y(m.height), 6.0);
+  }
+  cairo_restore(cr);
+  if (empty) drawEmpty(cr, f, scene.profileNote);
+  drawFrame(cr, f);
+  drawAxes(cr, f, x, y, scene.profileAxis, "height (km)", empty ? 0 : 8, empty ? 0 : 5);
+}
+
+// ---------------------------------------------------------------- residuals
+
+// Whether every residual has the same sigma: then one band serves all stations.
+bool sameSigma(const FigureScene& scene) {
+  for (const ResidualPoint& p : scene.residuals)
+    if (std::fabs(p.sigma - scene.residuals.front().sigma) > 1e-9 * std::max(1.0, p.sigma)) return false;
+  return true;
+}
+
+void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
+  const FigureRect& f = layout.residuals;
+  double x0 = std::numeric_limits<double>::infinity(), x1 = -x0, most = 0.0;
+  for (const ResidualPoint& p : scene.residuals) {
+    x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
+    most = std::max({most, std::fabs(p.residual), p.sigma});
+  }
+  if (!(x0 <= x1)) x0 = x1 = 0.0;
+  padRange(x0, x1, 0.05, scene.residualsAgainstTime ? 0.2 : 2.0);
+  if (!(most > 0.0) || !std::isfinite(most)) most = 1.0;
+  const Scale x{x0, x1, f.x, f.x + f.width};
+  const Scale y{-most * 1.18, most * 1.18, f.y + f.height, f.y};
+
+  drawPanelTitle(cr, f, "Residuals",
+                 scene.residualNote.empty() ? "+ left of the track, as seen from the station" : scene.residualNote);
+  cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+  rectPath(cr, f);
+  cairo_fill(cr);
+  const bool empty = scene.residuals.empty();
+  if (!empty) drawGridLines(cr, f, x, y, 8, 6);
+  cairo_save(cr);
+  clipTo(cr, f);
+  // Each station's +-1 sigma band, following its sightings' sigmas.
+  std::vector<std::size_t> stations;
+  for (const ResidualPoint& p : scene.residuals)
+    if (std::find(stations.begin(), stations.end(), p.station) == stations.end()) stations.push_back(p.station);
+  const double pad = 0.012 * (x1 - x0);
+  const bool oneBand = sameSigma(scene);
+  if (oneBand) stations.resize(std::min<std::size_t>(stations.size(), 1));
+  for (std::size_t s : stations) {
+    std::vector<ResidualPoint> own;
+    for (const ResidualPoint& p : scene.residuals)
+      if (oneBand || p.station == s) own.push_back(p);
+    std::stable_sort(own.begin(), own.end(), [](const ResidualPoint& a, const ResidualPoint& b) { return a.x < b.x; });
+    std::vector<std::array<double, 2>> upper;
+    for (std::size_t i = 0; i < own.size(); ++i) {
+      const double xs = own[i].x - (i == 0 ? pad : 0.0);
+      upper.push_back({xs, own[i].sigma});
+      if (i + 1 == own.size()) upper.push_back({own[i].x + pad, own[i].sigma});
+    }
+    if (oneBand && !own.empty()) upper = {{x.lo, own.front().sigma}, {x.hi, own.front().sigma}};
+    cairo_new_path(cr);
+    for (std::size_t i = 0; i < upper.size(); ++i) (i ? cairo_line_to : cairo_move_to)(cr, x(upper[i][0]), y(upper[i][1]));
+    for (std::size_t i = upper.size(); i-- > 0;) cairo_line_to(cr, x(upper[i][0]), y(-upper[i][1]));
+    cairo_close_path(cr);
+    if (oneBand) setGrey(cr, 0.5, 0.16);
+    else setStation(cr, s, 0.10);
+    cairo_fill(cr);
+    if (oneBand) setGrey(cr, 0.4, 0.8);
+    else setStation(cr, s, 0.75);
+    cairo_set_line_width(cr, 1.0);
+    const double dash[] = {4.0, 3.0};
+    cairo_set_dash(cr, dash, 2, 0.0);
+    for (double sign : {1.0, -1.0}) {
+      for (std::size_t i = 0; i < upper.size(); ++i)
+        (i ? cairo_line_to : cairo_move_to)(cr, x(upper[i][0]), y(sign * upper[i][1]));
+      cairo_stroke(cr);
+    }
+    cairo_set_dash(cr, nullptr, 0, 0.0);
+  }
+  setGrey(cr, 0.35);
+  cairo_set_line_width(cr, 1.0);
+  cairo_move_to(cr, f.x, y(0.0));
+  cairo_line_to(cr, f.x + f.width, y(0.0));
+  cairo_stroke(cr);
+  for (const ResidualPoint& p : scene.residuals) drawStationMarker(cr, p.station, x(p.x), y(p.residual), kPointRadius, true);
+  cairo_restore(cr);
+  if (scene.residuals.empty()) drawEmpty(cr, f, scene.residualNote);
+  drawFrame(cr, f);
+  drawAxes(cr, f, x, y, scene.residualsAgainstTime ? "time since the first sighting (s)" : "sighting number",
+           "residual (arcsec)", empty ? 0 : 8, empty ? 0 : 6);
+}
+
+// ---------------------------------------------------------------- legend and caption
+
+enum class LegendKind { Station, Track, Begin, End, SightLine, Ray, Ellipse, Fitted, Band, Point };
+
+struct LegendEntry {
+  LegendKind kind;
+  std::size_t station = 0;
+  std::string text;
+  std::string extra;  // shown after the text when there is room
+};
+
+// Rows of the legend: the stations, then the other entries from a fresh row.
+std::size_t legendRows(const std::vector<LegendEntry>& entries, int columns, std::size_t* stationRows = nullptr) {
+  std::size_t stations = 0;
+  for (const LegendEntry& e : entries) stations += e.kind == LegendKind::Station;
+  const std::size_t c = static_cast<std::size_t>(columns);
+  const std::size_t first = (stations + c - 1) / c;
+  if (stationRows) *stationRows = first;
+  return first + (entries.size() - stations + c - 1) / c;
+}
+
+std::vector<LegendEntry> legendEntries(const FigureScene& scene, const std::vector<EllipseScale>& scales,
+                                       const Event* event) {
+  std::vector<LegendEntry> entries;
+  for (const MapStation& s : scene.stations) {
+    std::string text = s.name.empty() ? "station " + std::to_string(s.station + 1) : s.name;
+    std::string count;
+    if (event && s.station < event->stations.size()) {
+      const std::size_t n = event->stations[s.station].sightings.size();
+      count = " (" + std::to_string(n) + (n == 1 ? " sighting)" : " sightings)");
+    }
+    entries.push_back({LegendKind::Station, s.station, text, count});
+  }
+  if (!scene.track.empty()) entries.push_back({LegendKind::Track, 0, "ground track, direction of flight", ""});
+  for (const TrackMark& m : scene.marks)
+    if (m.label == "begin") entries.push_back({LegendKind::Begin, 0, "begin (height)", ""});
+    else if (m.label == "end") entries.push_back({LegendKind::End, 0, "end (height)", ""});
+  if (std::any_of(scene.marks.begin(), scene.marks.end(),
+                  [](const TrackMark& m) { return m.label != "begin" && m.label != "end"; }))
+    entries.push_back({LegendKind::Point, 0, "labelled point", ""});
+  if (std::any_of(scene.sightLines.begin(), scene.sightLines.end(), [](const MapSightLine& l) { return l.toPoint; }))
+    entries.push_back({LegendKind::SightLine, 0, "lines of sight to the points", ""});
+  if (std::any_of(scene.sightLines.begin(), scene.sightLines.end(), [](const MapSightLine& l) { return !l.toPoint; }))
+    entries.push_back({LegendKind::Ray, 0, "azimuth without a point", ""});
+  if (!scene.ellipses.empty() && !scales.empty()) entries.push_back({LegendKind::Ellipse, 0, ellipseLegend(scene, scales), ""});
+  if (!scene.fittedLine.empty()) entries.push_back({LegendKind::Fitted, 0, "trajectory line (profile)", ""});
+  if (!scene.residuals.empty())
+    entries.push_back({LegendKind::Band, 0,
+                       sameSigma(scene) ? "\u00b11\u03c3 of the sightings (residuals)" : "\u00b11\u03c3 of a station (residuals)", ""});
+  return entries;
+}
+
+void drawLegend(cairo_t* cr, const FigureLayout& layout, const std::vector<LegendEntry>& entries) {
+  const FigureRect& r = layout.legend;
+  setFont(cr, kLegendSize);
+  const double columnWidth = r.width / layout.legendColumns;
+  const std::size_t columns = static_cast<std::size_t>(layout.legendColumns);
+  std::size_t stationRows = 0, stations = 0;
+  legendRows(entries, layout.legendColumns, &stationRows);
+  for (const LegendEntry& e : entries) stations += e.kind == LegendKind::Station;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const LegendEntry& e = entries[i];
+    const std::size_t slot = i < stations ? i : stationRows * columns + (i - stations);
+    const double cx = r.x + (slot % columns) * columnWidth;
+    const double cy = r.y + (slot / columns) * kLegendRow + kLegendRow / 2.0;
+    const double sx = cx + 12.0;  // symbol centre
+    cairo_new_path(cr);
+    switch (e.kind) {
+      case LegendKind::Station:
+        drawStationMarker(cr, e.station, sx, cy, kMarkerRadius);
+        break;
+      case LegendKind::Track:
+        setGrey(cr, 0.0);
+        cairo_set_line_width(cr, 2.6);
+        cairo_move_to(cr, sx - 11.0, cy);
+        cairo_line_to(cr, sx + 4.0, cy);
+        cairo_stroke(cr);
+        cairo_move_to(cr, sx + 12.0, cy);
+        cairo_line_to(cr, sx + 2.0, cy - 5.5);
+        cairo_line_to(cr, sx + 2.0, cy + 5.5);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        break;
+      case LegendKind::Begin:
+        drawMarkMarker(cr, "begin", sx, cy);
+        break;
+      case LegendKind::End:
+        drawMarkMarker(cr, "end", sx, cy);
+        break;
+      case LegendKind::Point:
+        drawMarkMarker(cr, "", sx, cy);
+        break;
+      case LegendKind::SightLine:
+      case LegendKind::Ray:
+        setGrey(cr, 0.35);
+        cairo_set_line_width(cr, 1.0);
+        if (e.kind == LegendKind::Ray) {
+          const double dash[] = {5.0, 4.0};
+          cairo_set_dash(cr, dash, 2, 0.0);
+        }
+        cairo_move_to(cr, sx - 11.0, cy + 4.0);
+        cairo_line_to(cr, sx + 11.0, cy - 4.0);
+        cairo_stroke(cr);
+        cairo_set_dash(cr, nullptr, 0, 0.0);
+        break;
+      case LegendKind::Ellipse:
+        cairo_save(cr);
+        cairo_translate(cr, sx, cy);
+        cairo_scale(cr, 10.0, 5.5);
+        cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * kPi);
+        cairo_restore(cr);
+        cairo_set_source_rgba(cr, 0.35, 0.35, 0.35, 0.25);
+        cairo_fill_preserve(cr);
+        setGrey(cr, 0.15);
+        cairo_set_line_width(cr, 1.2);
+        cairo_stroke(cr);
+        break;
+      case LegendKind::Fitted:
+        setGrey(cr, 0.0);
+        cairo_set_line_width(cr, 1.6);
+        cairo_move_to(cr, sx - 11.0, cy);
+        cairo_line_to(cr, sx + 11.0, cy);
+        cairo_stroke(cr);
+        break;
+      case LegendKind::Band:
+        cairo_set_source_rgba(cr, 0.4, 0.4, 0.4, 0.2);
+        cairo_rectangle(cr, sx - 11.0, cy - 6.0, 22.0, 12.0);
+        cairo_fill(cr);
+        break;
+    }
+    setGrey(cr, 0.1);
+    const double room = columnWidth - 34.0;
+    const std::string text = textWidth(cr, e.text + e.extra) <= room ? e.text + e.extra : fitText(cr, e.text, room);
+    drawText(cr, text, cx + 30.0, cy, 0.0, 0.5);
+  }
+}
+
+void drawCaption(cairo_t* cr, const FigureLayout& layout) {
+  const FigureRect& r = layout.caption;
+  setFont(cr, kCaptionSize);
+  setGrey(cr, 0.05);
+  for (std::size_t i = 0; i < layout.captionLines.size(); ++i)
+    drawText(cr, layout.captionLines[i], r.x, r.y + i * kCaptionLine + kCaptionLine / 2.0, 0.0, 0.5);
+}
+
+void drawFigure(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene, const Event& event) {
+  cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+  cairo_paint(cr);
+  setFont(cr, kTitleSize, true);
+  setGrey(cr, 0.0);
+  drawText(cr, fitText(cr, scene.title, layout.width - 2.0 * kMargin), kMargin, 34.0, 0.0, 1.0);
+  setFont(cr, kSubtitleSize);
+  setGrey(cr, 0.3);
+  drawText(cr, fitText(cr, scene.subtitle, layout.width - 2.0 * kMargin), kMargin, 56.0, 0.0, 1.0);
+  const std::vector<EllipseScale> scales = drawGround(cr, layout, scene);
+  drawProfile(cr, layout, scene);
+  drawResiduals(cr, layout, scene);
+  drawLegend(cr, layout, legendEntries(scene, scales, &event));
+  drawCaption(cr, layout);
+}
+
+// ---------------------------------------------------------------- output
+
+enum class Format { Png, Svg, Pdf };
+
+std::optional<Format> formatOf(const std::string& path) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == "png") return Format::Png;
+  if (ext == "svg") return Format::Svg;
+  if (ext == "pdf") return Format::Pdf;
+  return std::nullopt;
+}
+
+cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
+  return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length ? CAIRO_STATUS_SUCCESS
+                                                                                   : CAIRO_STATUS_WRITE_ERROR;
+}
+
+struct SurfaceDeleter {
+  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct ContextDeleter {
+  void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+
+// Draws into `file`; empty on success, else what failed.
+std::string render(Format format, std::FILE* file, const FigureLayout& layout, const FigureScene& scene,
+                   const Event& event) {
+  std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
+  const int w = static_cast<int>(std::ceil(layout.width)), h = static_cast<int>(std::ceil(layout.height));
+  switch (format) {
+    case Format::Png:
+      surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
+      break;
+    case Format::Svg:
+      surface.reset(cairo_svg_surface_create_for_stream(writeToFile, file, layout.width, layout.height));
+      break;
+    case Format::Pdf:
+      surface.reset(cairo_pdf_surface_create_for_stream(writeToFile, file, layout.width, layout.height));
+      cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, scene.title.c_str());
+      cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATOR, "Sightline");
+      break;
+  }
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+    return cairo_status_to_string(cairo_surface_status(surface.get()));
+  {
+    std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
+    drawFigure(cr.get(), layout, scene, event);
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return cairo_status_to_string(cairo_status(cr.get()));
+  }
+  cairo_status_t status = CAIRO_STATUS_SUCCESS;
+  if (format == Format::Png) {
+    cairo_surface_flush(surface.get());
+    status = cairo_surface_write_to_png_stream(surface.get(), writeToFile, file);
+  } else {
+    cairo_surface_finish(surface.get());
+    status = cairo_surface_status(surface.get());
+  }
+  return status == CAIRO_STATUS_SUCCESS ? std::string() : cairo_status_to_string(status);
+}
+
+}  // namespace
+
+void stationColour(std::size_t index, double& red, double& green, double& blue) {
+  const auto& c = kPalette[index % kPalette.size()];
+  red = c[0], green = c[1], blue = c[2];
+}
+
+int stationMarker(std::size_t index) { return static_cast<int>(index % kMarkerShapes); }
+
+FigureLayout figureLayout(const FigureScene& scene) {
+  FigureLayout layout;
+  layout.width = kWidth;
+  layout.ground = {100.0, 100.0, 560.0, 560.0};
+  layout.profile = {810.0, 100.0, 430.0, 235.0};
+  layout.residuals = {810.0, 425.0, 430.0, 235.0};
+  // The ellipse entry's text does not change the count; scales are not needed here.
+  layout.legendColumns = static_cast<int>((kWidth - 2.0 * kMargin) / kLegendColumnWidth);
+  const std::vector<LegendEntry> entries = legendEntries(scene, std::vector<EllipseScale>(scene.ellipses.size()), nullptr);
+  layout.legendEntries = entries.size();
+  const std::size_t rows = legendRows(entries, layout.legendColumns);
+  layout.legend = {kMargin, kPanelsBottom, kWidth - 2.0 * kMargin, rows * kLegendRow};
+  // Wrap the caption with the font it is drawn in.
+  std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1));
+  std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
+  setFont(cr.get(), kCaptionSize);
+  for (const std::string& line : scene.caption)
+    for (std::string& part : wrap(cr.get(), line, kWidth - 2.0 * kMargin)) layout.captionLines.push_back(std::move(part));
+  layout.caption = {kMargin, layout.legend.y + layout.legend.height + 14.0, kWidth - 2.0 * kMargin,
+                    layout.captionLines.size() * kCaptionLine};
+  layout.height = std::ceil(layout.caption.y + layout.caption.height + 18.0);
+  return layout;
+}
+
+bool writeFigure(const std::string& path, const Event& event, const Solution& solution, const OutputContext& context,
+                 std::string& error) {
+  const std::optional<Format> format = formatOf(path);
+  if (!format) {
+    error = path + ": the figure's format follows the file name's extension: .png, .svg or .pdf";
+    return false;
+  }
+  const FigureScene scene = buildFigureScene(event, solution, context.source);
+  const FigureLayout layout = figureLayout(scene);
+
+  // Draw into a temporary file beside the target, then rename it: a failure leaves no half file.
+  std::string temporary = path + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) {
+    error = path + ": cannot write the figure: " + std::strerror(errno);
+    return false;
+  }
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  std::FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    error = path + ": cannot write the figure: " + std::strerror(errno);
+    close(fd);
+    std::remove(temporary.c_str());
+    return false;
+  }
+  std::string failure = render(*format, file, layout, scene, event);
+  if (std::fflush(file) != 0 && failure.empty()) failure = std::strerror(errno);
+  if (std::fclose(file) != 0 && failure.empty()) failure = std::strerror(errno);
+  if (failure.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) failure = std::strerror(errno);
+  if (!failure.empty()) {
+    std::remove(temporary.c_str());
+    error = path + ": cannot write the figure: " + failure;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace sightline

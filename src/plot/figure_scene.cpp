@@ -1,0 +1,379 @@
+#include "plot/figure_scene.hpp"
+
+#include <GeographicLib/Geocentric.hpp>
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/LocalCartesian.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "trajectory/time.hpp"
+
+namespace sightline {
+
+namespace {
+
+constexpr double kMetresPerKm = 1000.0;
+constexpr double kArcsecPerDegree = 3600.0;
+constexpr int kTrackSamples = 32;              // samples of the trajectory line, begin to end
+constexpr double kDefaultRayKm = 100.0;        // km, azimuth rays when no point gives a range
+constexpr double kJacobianStepMetres = 100.0;  // m, step for the map's local axes at a point
+
+bool finite(const GeodeticPosition& p) {
+  return std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::isfinite(p.height);
+}
+
+bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Geodetic position (degrees, metres) of an ECEF point (metres).
+GeodeticPosition geodeticOf(const Vector3& ecef) {
+  GeodeticPosition p;
+  GeographicLib::Geocentric::WGS84().Reverse(ecef.x, ecef.y, ecef.z, p.latitude, p.longitude, p.height);
+  return p;
+}
+
+// ECEF (metres) of a geodetic position (degrees, metres).
+Vector3 ecefOf(const GeodeticPosition& p) {
+  Vector3 v;
+  GeographicLib::Geocentric::WGS84().Forward(p.latitude, p.longitude, p.height, v.x, v.y, v.z);
+  return v;
+}
+
+std::string format(const char* pattern, double a) {
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, pattern, a);
+  return buffer;
+}
+
+// "49.1234° N, 8.1234° E"
+std::string latLonText(const GeodeticPosition& p) {
+  return format("%.4f\u00b0 ", std::fabs(p.latitude)) + (p.latitude < 0 ? "S, " : "N, ") +
+         format("%.4f\u00b0 ", std::fabs(p.longitude)) + (p.longitude < 0 ? "W" : "E");
+}
+
+// "92.41 km" or "92.41 ± 0.12 km"
+std::string withSigma(double value, std::optional<double> sigma, int decimals, const char* unit) {
+  char buffer[128];
+  if (sigma && std::isfinite(*sigma))
+    std::snprintf(buffer, sizeof buffer, "%.*f \u00b1 %.*f%s", decimals, value, decimals, *sigma, unit);
+  else
+    std::snprintf(buffer, sizeof buffer, "%.*f%s", decimals, value, unit);
+  return buffer;
+}
+
+// The horizontal 1-sigma ellipse (km, map axes) of a point with an east-north-up covariance (m^2).
+std::optional<MapEllipse> ellipseOf(const GeodeticPosition& origin, const std::string& label,
+                                    const SolvedPoint& point) {
+  if (!point.uncertainty || !finite(point.position)) return std::nullopt;
+  const auto& c = point.uncertainty->covariance;
+  const double cee = c[0], cen = c[1], cnn = c[4];
+  if (!std::isfinite(cee) || !std::isfinite(cen) || !std::isfinite(cnn)) return std::nullopt;
+  // The map's axes turn slightly away from the point's east and north: carry the
+  // covariance over with the map's local derivatives (km per m).
+  const GeographicLib::Geodesic& geodesic = GeographicLib::Geodesic::WGS84();
+  const MapPoint at = toMap(origin, point.position.latitude, point.position.longitude);
+  double lat = 0.0, lon = 0.0;
+  geodesic.Direct(point.position.latitude, point.position.longitude, 90.0, kJacobianStepMetres, lat, lon);
+  const MapPoint east = toMap(origin, lat, lon);
+  geodesic.Direct(point.position.latitude, point.position.longitude, 0.0, kJacobianStepMetres, lat, lon);
+  const MapPoint north = toMap(origin, lat, lon);
+  const double j00 = (east.east - at.east) / kJacobianStepMetres, j01 = (north.east - at.east) / kJacobianStepMetres;
+  const double j10 = (east.north - at.north) / kJacobianStepMetres, j11 = (north.north - at.north) / kJacobianStepMetres;
+  // M = J C J^T, km^2.
+  const double a0 = j00 * cee + j01 * cen, a1 = j00 * cen + j01 * cnn;
+  const double b0 = j10 * cee + j11 * cen, b1 = j10 * cen + j11 * cnn;
+  const double mxx = a0 * j00 + a1 * j01;
+  const double mxy = a0 * j10 + a1 * j11;
+  const double myy = b0 * j10 + b1 * j11;
+  const double mean = 0.5 * (mxx + myy);
+  const double r = std::hypot(0.5 * (mxx - myy), mxy);
+  MapEllipse ellipse;
+  ellipse.label = label;
+  ellipse.centre = at;
+  ellipse.major = std::sqrt(std::max(mean + r, 0.0));
+  ellipse.minor = std::sqrt(std::max(mean - r, 0.0));
+  ellipse.angle = 0.5 * std::atan2(2.0 * mxy, mxx - myy);
+  return ellipse;
+}
+
+// Time (UTC epoch seconds) of a sighting, if it has one.
+std::optional<double> sightingTime(const Event& event, std::size_t s, std::size_t k) {
+  if (s >= event.stations.size() || k >= event.stations[s].sightings.size()) return std::nullopt;
+  return event.stations[s].sightings[k].time;
+}
+
+}  // namespace
+
+MapPoint toMap(const GeodeticPosition& origin, double latitude, double longitude) {
+  const GeographicLib::LocalCartesian frame(origin.latitude, origin.longitude, 0.0);
+  double x = 0.0, y = 0.0, z = 0.0;
+  frame.Forward(latitude, longitude, 0.0, x, y, z);
+  return {x / kMetresPerKm, y / kMetresPerKm};
+}
+
+void fromMap(const GeodeticPosition& origin, const MapPoint& point, double& latitude, double& longitude) {
+  const GeographicLib::LocalCartesian frame(origin.latitude, origin.longitude, 0.0);
+  double h = 0.0;
+  frame.Reverse(point.east * kMetresPerKm, point.north * kMetresPerKm, 0.0, latitude, longitude, h);
+}
+
+FigureScene buildFigureScene(const Event& event, const Solution& solution, const std::string& source) {
+  FigureScene scene;
+  const std::optional<Trajectory>& trajectory = solution.trajectory;
+  const bool hasLine = trajectory && finite(trajectory->begin.ecef) && finite(trajectory->end.ecef) &&
+                       finite(trajectory->begin.position) && finite(trajectory->end.position);
+
+  // Title: name and time (the event's, else the first sighting's).
+  std::optional<double> firstTime;
+  for (const Station& station : event.stations)
+    for (const Sighting& sighting : station.sightings)
+      if (sighting.time && std::isfinite(*sighting.time) && (!firstTime || *sighting.time < *firstTime))
+        firstTime = sighting.time;
+  const std::optional<double> eventTime = event.time ? event.time : firstTime;
+  scene.title = event.name.empty() ? "Unnamed event" : event.name;
+  if (eventTime && std::isfinite(*eventTime)) scene.title += "  \u2014  " + formatIsoTime(*eventTime);
+  std::size_t sightingCount = 0;
+  for (const Station& station : event.stations) sightingCount += station.sightings.size();
+  scene.subtitle = (source.empty() ? std::string() : source + "  \u00b7  ") + statusText(solution.status) + "  \u00b7  " +
+                   std::to_string(event.stations.size()) + (event.stations.size() == 1 ? " station, " : " stations, ") +
+                   std::to_string(sightingCount) + (sightingCount == 1 ? " sighting" : " sightings");
+
+  // The map's origin: the ground below the middle of the trajectory, else of the points, else of the stations.
+  std::vector<Vector3> pointEcef;
+  for (const SightingResult& r : solution.sightings)
+    if (r.hasPoint && finite(r.point.ecef) && finite(r.point.position)) pointEcef.push_back(r.point.ecef);
+  for (const LabelledPoint& p : solution.points)
+    if (finite(p.point.ecef) && finite(p.point.position)) pointEcef.push_back(p.point.ecef);
+  std::vector<Vector3> stationEcef;
+  for (const Station& station : event.stations)
+    if (finite(station.position)) stationEcef.push_back(ecefOf(station.position));
+  auto mean = [](const std::vector<Vector3>& points) {
+    Vector3 sum;
+    for (const Vector3& p : points) sum = sum + p;
+    return sum / static_cast<double>(points.size());
+  };
+  Vector3 centre;
+  if (hasLine) {
+    centre = 0.5 * (trajectory->begin.ecef + trajectory->end.ecef);
+    scene.mapOrigin = "the track's middle";
+  } else if (!pointEcef.empty()) {
+    centre = mean(pointEcef);
+    scene.mapOrigin = pointEcef.size() == 1 ? "the point" : "the points' middle";
+  } else if (!stationEcef.empty()) {
+    centre = mean(stationEcef);
+    scene.mapOrigin = stationEcef.size() == 1 ? "the station" : "the stations' middle";
+  } else {
+    centre = ecefOf(GeodeticPosition{});
+    scene.mapOrigin = "0\u00b0 N, 0\u00b0 E";
+  }
+  const GeodeticPosition middle = geodeticOf(centre);
+  scene.origin = {middle.latitude, middle.longitude, 0.0};
+  auto mapOf = [&](const GeodeticPosition& p) { return toMap(scene.origin, p.latitude, p.longitude); };
+
+  for (std::size_t s = 0; s < event.stations.size(); ++s)
+    if (finite(event.stations[s].position))
+      scene.stations.push_back({s, event.stations[s].name, mapOf(event.stations[s].position)});
+
+  // Lines of sight: to the ground below each point; without one, a ray along the azimuth
+  // as long as the typical ground range of the others.
+  std::vector<double> groundRanges;
+  for (const SightingResult& r : solution.sightings) {
+    if (!r.hasPoint || !finite(r.point.position) || r.station >= event.stations.size()) continue;
+    const GeodeticPosition& from = event.stations[r.station].position;
+    if (!finite(from)) continue;
+    scene.sightLines.push_back({r.station, mapOf(from), mapOf(r.point.position), true});
+    const MapPoint a = mapOf(from), b = mapOf(r.point.position);
+    groundRanges.push_back(std::hypot(b.east - a.east, b.north - a.north));
+  }
+  double rayKm = kDefaultRayKm;
+  if (!groundRanges.empty()) {
+    std::nth_element(groundRanges.begin(), groundRanges.begin() + groundRanges.size() / 2, groundRanges.end());
+    rayKm = std::max(groundRanges[groundRanges.size() / 2], 1.0);
+  }
+  for (std::size_t s = 0; s < event.stations.size(); ++s) {
+    const Station& station = event.stations[s];
+    if (!finite(station.position)) continue;
+    for (std::size_t k = 0; k < station.sightings.size(); ++k) {
+      const bool hasPoint = std::any_of(solution.sightings.begin(), solution.sightings.end(), [&](const SightingResult& r) {
+        return r.station == s && r.sighting == k && r.hasPoint && finite(r.point.position);
+      });
+      const double azimuth = station.sightings[k].azimuth;
+      if (hasPoint || !std::isfinite(azimuth)) continue;
+      double lat = 0.0, lon = 0.0;
+      GeographicLib::Geodesic::WGS84().Direct(station.position.latitude, station.position.longitude, azimuth,
+                                               rayKm * kMetresPerKm, lat, lon);
+      scene.sightLines.push_back({s, mapOf(station.position), toMap(scene.origin, lat, lon), false});
+    }
+  }
+
+  // The trajectory line: ground track and heights, sampled from begin to end.
+  if (hasLine) {
+    const Vector3 b = trajectory->begin.ecef, e = trajectory->end.ecef;
+    const double lengthKm = distance(b, e) / kMetresPerKm;
+    for (int i = 0; i <= kTrackSamples; ++i) {
+      const double f = static_cast<double>(i) / kTrackSamples;
+      const GeodeticPosition p = geodeticOf(b + f * (e - b));
+      scene.track.push_back(mapOf(p));
+      scene.fittedLine.push_back({0, f * lengthKm, p.height / kMetresPerKm});
+    }
+    scene.marks.push_back({"begin", mapOf(trajectory->begin.position), 0.0,
+                           trajectory->begin.position.height / kMetresPerKm});
+    scene.marks.push_back({"end", mapOf(trajectory->end.position), lengthKm,
+                           trajectory->end.position.height / kMetresPerKm});
+    if (auto ellipse = ellipseOf(scene.origin, "begin", trajectory->begin)) scene.ellipses.push_back(*ellipse);
+    if (auto ellipse = ellipseOf(scene.origin, "end", trajectory->end)) scene.ellipses.push_back(*ellipse);
+  }
+
+  // Distance along the track: along the trajectory from its begin point; without one,
+  // along the main horizontal direction of the points, from the highest end.
+  Vector3 axisOrigin, axisDirection;
+  bool horizontalAxis = false;
+  MapPoint mapAxis{1.0, 0.0}, mapAxisOrigin;
+  if (hasLine) {
+    axisOrigin = trajectory->begin.ecef;
+    axisDirection = (trajectory->end.ecef - trajectory->begin.ecef);
+    const double len = axisDirection.length();
+    axisDirection = len > 0.0 ? axisDirection / len : trajectory->direction;
+    scene.profileAxis = "distance along the trajectory from its begin point (km)";
+  } else {
+    horizontalAxis = true;
+    scene.profileAxis = "distance along the points' main horizontal direction (km)";
+    std::vector<MapPoint> ground;
+    std::vector<double> heights;
+    for (const Vector3& p : pointEcef) {
+      const GeodeticPosition g = geodeticOf(p);
+      ground.push_back(mapOf(g));
+      heights.push_back(g.height);
+    }
+    if (ground.size() >= 2) {
+      double me = 0.0, mn = 0.0;
+      for (const MapPoint& g : ground) me += g.east, mn += g.north;
+      me /= ground.size(), mn /= ground.size();
+      double see = 0.0, sen = 0.0, snn = 0.0;
+      for (const MapPoint& g : ground) {
+        see += (g.east - me) * (g.east - me);
+        sen += (g.east - me) * (g.north - mn);
+        snn += (g.north - mn) * (g.north - mn);
+      }
+      const double angle = 0.5 * std::atan2(2.0 * sen, see - snn);
+      mapAxis = {std::cos(angle), std::sin(angle)};
+      // Fireballs descend: point the axis the way the heights fall.
+      double slope = 0.0, hm = 0.0;
+      for (double h : heights) hm += h;
+      hm /= heights.size();
+      for (std::size_t i = 0; i < ground.size(); ++i)
+        slope += ((ground[i].east - me) * mapAxis.east + (ground[i].north - mn) * mapAxis.north) * (heights[i] - hm);
+      if (slope > 0.0) mapAxis = {-mapAxis.east, -mapAxis.north};
+      double lowest = std::numeric_limits<double>::infinity();
+      for (const MapPoint& g : ground) lowest = std::min(lowest, g.east * mapAxis.east + g.north * mapAxis.north);
+      mapAxisOrigin = {lowest * mapAxis.east, lowest * mapAxis.north};
+    } else if (ground.size() == 1) {
+      mapAxisOrigin = ground[0];
+    }
+  }
+  auto distanceOf = [&](const SolvedPoint& p) {
+    if (!horizontalAxis) return dot(p.ecef - axisOrigin, axisDirection) / kMetresPerKm;
+    const MapPoint g = mapOf(p.position);
+    return (g.east - mapAxisOrigin.east) * mapAxis.east + (g.north - mapAxisOrigin.north) * mapAxis.north;
+  };
+
+  for (const SightingResult& r : solution.sightings) {
+    if (!r.hasPoint || !finite(r.point.ecef) || !finite(r.point.position)) continue;
+    scene.profile.push_back({r.station, distanceOf(r.point), r.point.position.height / kMetresPerKm});
+  }
+  for (const LabelledPoint& p : solution.points) {
+    if (!finite(p.point.ecef) || !finite(p.point.position)) continue;
+    scene.marks.push_back({p.label, mapOf(p.point.position), distanceOf(p.point), p.point.position.height / kMetresPerKm});
+  }
+
+  // Residuals: against time when every sighting shown has one, else against the sighting number.
+  std::optional<double> firstShown;
+  bool allTimed = true;
+  for (std::size_t i = 0; i < solution.sightings.size(); ++i) {
+    const SightingResult& r = solution.sightings[i];
+    if (!r.hasPoint || !std::isfinite(r.residual)) continue;
+    const std::optional<double> t = sightingTime(event, r.station, r.sighting);
+    if (!t || !std::isfinite(*t)) {
+      allTimed = false;
+      continue;
+    }
+    if (!firstShown || *t < *firstShown) firstShown = t;
+  }
+  for (std::size_t i = 0; i < solution.sightings.size(); ++i) {
+    const SightingResult& r = solution.sightings[i];
+    if (!r.hasPoint || !std::isfinite(r.residual)) continue;
+    ResidualPoint point;
+    point.station = r.station;
+    point.x = allTimed ? *sightingTime(event, r.station, r.sighting) - *firstShown : static_cast<double>(i + 1);
+    point.residual = r.residual;
+    point.sigma = std::isfinite(r.sigma) ? r.sigma * kArcsecPerDegree : 0.0;
+    scene.residuals.push_back(point);
+  }
+  scene.residualsAgainstTime = allTimed && !scene.residuals.empty();
+
+  // Notes on what cannot be shown.
+  if (scene.stations.empty())
+    scene.mapNote = "no stations";
+  else if (!hasLine)
+    scene.mapNote = "no trajectory line";
+  if (scene.profile.empty() && scene.marks.empty())
+    scene.profileNote = "no sightings with points";
+  else if (!hasLine)
+    scene.profileNote = "no trajectory line";
+  if (scene.residuals.empty())
+    scene.residualNote = "no sightings with points";
+  else if (!hasLine)
+    scene.residualNote = "no trajectory line: from the points found";
+
+  // Caption: the key figures.
+  if (hasLine) {
+    const Trajectory& t = *trajectory;
+    auto up = [](const SolvedPoint& p) -> std::optional<double> {
+      if (!p.uncertainty) return std::nullopt;
+      return p.uncertainty->up / kMetresPerKm;
+    };
+    scene.caption.push_back("Begin  " + withSigma(t.begin.position.height / kMetresPerKm, up(t.begin), 2, " km") +
+                            "  at " + latLonText(t.begin.position) + "      End  " +
+                            withSigma(t.end.position.height / kMetresPerKm, up(t.end), 2, " km") + "  at " +
+                            latLonText(t.end.position) + "      (heights above the WGS84 ellipsoid)");
+    const std::optional<TrajectoryUncertainty>& u = t.uncertainty;
+    std::string line = "Radiant  azimuth " +
+                       withSigma(t.radiantAzimuth, u ? std::optional<double>(u->radiantAzimuth) : std::nullopt, 2, "\u00b0") +
+                       ",  elevation " +
+                       withSigma(t.radiantElevation, u ? std::optional<double>(u->radiantElevation) : std::nullopt, 2, "\u00b0") +
+                       "      Length " +
+                       withSigma(t.length / kMetresPerKm, u ? std::optional<double>(u->length / kMetresPerKm) : std::nullopt,
+                                 2, " km") +
+                       "      Speed ";
+    if (t.speed && std::isfinite(*t.speed)) {
+      std::optional<double> speedSigma;
+      if (u && u->speed) speedSigma = *u->speed / kMetresPerKm;
+      line += withSigma(*t.speed / kMetresPerKm, speedSigma, 2, " km/s");
+    } else {
+      line += "not known (no times)";
+    }
+    scene.caption.push_back(line);
+    scene.caption.push_back(format("Convergence angle %.1f\u00b0", t.convergenceAngle) + " (largest of " +
+                            std::to_string(solution.stationPairs.size()) +
+                            (solution.stationPairs.size() == 1 ? " station pair)" : " station pairs)") +
+                            "      Refraction: " + refractionName(event.refraction) +
+                            "      Passes: " + std::to_string(solution.passes));
+  } else {
+    scene.caption.push_back(std::string("No trajectory: ") + statusText(solution.status));
+    for (const LabelledPoint& p : solution.points)
+      if (finite(p.point.position))
+        scene.caption.push_back("Point \u201c" + p.label + "\u201d  " + format("%.2f km", p.point.position.height / kMetresPerKm) +
+                                "  at " + latLonText(p.point.position));
+  }
+  if (solution.monteCarlo) {
+    const MonteCarloSummary& mc = *solution.monteCarlo;
+    scene.caption.push_back("\u00b1 values: 1\u03c3 over " + std::to_string(mc.draws) + " Monte Carlo draws (" +
+                            std::to_string(mc.failed) + " failed, seed " + std::to_string(mc.seed) + ")");
+  }
+  for (const std::string& warning : solution.warnings) scene.caption.push_back("Warning: " + warning);
+  return scene;
+}
+
+}  // namespace sightline

@@ -1,0 +1,110 @@
+// What a figure of a solution shows, in the units of its axes, before any
+// drawing: the ground map (km east and north of an origin on the ground), the
+// height profile (km along the track, km above the ellipsoid) and the
+// residuals (seconds or sighting number, arcseconds). figure.cpp draws it.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "trajectory/event.hpp"
+#include "trajectory/solution.hpp"
+
+namespace sightline {
+
+/// A point of the ground map: km east and north of the map's origin.
+struct MapPoint {
+  double east = 0.0;   ///< km
+  double north = 0.0;  ///< km
+};
+
+/// A station on the ground map.
+struct MapStation {
+  std::size_t station = 0;  ///< index into Event::stations
+  std::string name;
+  MapPoint at;
+};
+
+/// A line of sight on the ground map, from the station to the ground below its point
+/// (or, without a point, a short ray along its azimuth).
+struct MapSightLine {
+  std::size_t station = 0;
+  MapPoint from;
+  MapPoint to;
+  bool toPoint = true;  ///< false: no point, a ray along the azimuth
+};
+
+/// A marked point of the trajectory on the map and in the profile.
+struct TrackMark {
+  std::string label;    ///< "begin", "end" or a sighting label
+  MapPoint at;
+  double distance = 0.0;  ///< km along the track from the begin point
+  double height = 0.0;    ///< km above the ellipsoid
+};
+
+/// The 1-sigma ellipse of a point's horizontal position, on the ground map.
+struct MapEllipse {
+  std::string label;      ///< "begin" or "end"
+  MapPoint centre;
+  double major = 0.0;     ///< km, semi-axis
+  double minor = 0.0;     ///< km, semi-axis
+  double angle = 0.0;     ///< radians from the map's east axis toward north, of the major axis
+};
+
+/// A sighting's point in the height profile.
+struct ProfilePoint {
+  std::size_t station = 0;
+  double distance = 0.0;  ///< km along the track from the begin point
+  double height = 0.0;    ///< km above the ellipsoid
+};
+
+/// A sighting's residual.
+struct ResidualPoint {
+  std::size_t station = 0;
+  double x = 0.0;         ///< seconds from the first sighting, or the sighting number (1-based)
+  double residual = 0.0;  ///< arcseconds, signed
+  double sigma = 0.0;     ///< arcseconds, the sighting's 1-sigma
+};
+
+/// Everything a figure shows.
+struct FigureScene {
+  std::string title;     ///< event name and time
+  std::string subtitle;  ///< source and status
+
+  // Ground map.
+  GeodeticPosition origin;              ///< degrees; the map's (0, 0), on the ellipsoid
+  std::string mapOrigin;                ///< what the origin is, e.g. "the track's middle"
+  std::vector<MapStation> stations;     ///< every station, in event order
+  std::vector<MapSightLine> sightLines;
+  std::vector<MapPoint> track;          ///< ground projection of the trajectory, begin to end; empty without one
+  std::vector<TrackMark> marks;         ///< begin and end (with a trajectory), then labelled points
+  std::vector<MapEllipse> ellipses;     ///< begin and end, when uncertainties are known
+  std::string mapNote;                  ///< empty, or a short remark on what the map cannot show
+
+  // Height profile.
+  std::vector<ProfilePoint> profile;
+  std::vector<ProfilePoint> fittedLine;  ///< heights of the trajectory line, sampled begin to end (station unused)
+  std::string profileAxis;               ///< what the distance is measured along
+  std::string profileNote;               ///< empty, or a short remark (e.g. why it is empty)
+
+  // Residuals.
+  bool residualsAgainstTime = false;
+  std::vector<ResidualPoint> residuals;
+  std::string residualNote;              ///< empty, or a short remark (e.g. why it is empty)
+
+  std::vector<std::string> caption;  ///< lines of key figures
+};
+
+/// Builds the scene of `solution` of `event` (see the units above); never fails:
+/// what cannot be shown is left empty with a note. `source` names the input.
+FigureScene buildFigureScene(const Event& event, const Solution& solution, const std::string& source);
+
+/// Map coordinates (km east, km north) of a geodetic position's ground point, seen from `origin`.
+MapPoint toMap(const GeodeticPosition& origin, double latitude, double longitude);
+
+/// Geodetic latitude and longitude (degrees) of a map point seen from `origin`.
+void fromMap(const GeodeticPosition& origin, const MapPoint& point, double& latitude, double& longitude);
+
+}  // namespace sightline

@@ -1,0 +1,25 @@
+// Events and solutions to draw: solved synthetic events with noisy angles and
+// known uncertainties, and the degenerate solutions a figure must survive.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "trajectory/event.hpp"
+#include "trajectory/solution.hpp"
+
+namespace sightline::test {
+
+struct FigureCase {
+  std::string name;  // a test name: letters and digits only
+  Event event;
+  Solution solution;
+};
+
+/// Every case, each solved (or built by hand for what solve() cannot give).
+std::vector<FigureCase> figureCases();
+
+/// The case called `name` (an empty case when there is none).
+FigureCase figureCase(const std::string& name);
+
+}  // namespace sightline::test

@@ -1,0 +1,227 @@
+// Figures written to PNG, SVG and PDF: every case gives a whole file with
+// something drawn in each panel, and bad paths give a message and no file.
+#include <cairo/cairo.h>
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "figure_cases.hpp"
+#include "plot/figure.hpp"
+#include "plot/figure_layout.hpp"
+#include "plot/figure_scene.hpp"
+
+namespace sightline {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FigureCase;
+
+// A fresh folder under the test's temporary directory.
+fs::path scratch(const std::string& name) {
+  const fs::path dir = fs::path(::testing::TempDir()) / ("sightline-plot-" + std::to_string(getpid())) / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct PngDeleter {
+  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+using Png = std::unique_ptr<cairo_surface_t, PngDeleter>;
+
+Png readPng(const fs::path& path) { return Png(cairo_image_surface_create_from_png(path.c_str())); }
+
+// Pixels inside `r` (its border left out) that differ from white.
+int inkInside(cairo_surface_t* png, const FigureRect& r) {
+  const unsigned char* data = cairo_image_surface_get_data(png);
+  const int stride = cairo_image_surface_get_stride(png);
+  int count = 0;
+  for (int y = static_cast<int>(r.y) + 3; y < static_cast<int>(r.y + r.height) - 3; ++y)
+    for (int x = static_cast<int>(r.x) + 3; x < static_cast<int>(r.x + r.width) - 3; ++x) {
+      const auto* p = reinterpret_cast<const std::uint32_t*>(data + y * stride) + x;
+      if ((*p & 0xFFFFFF) != 0xFFFFFF) ++count;
+    }
+  return count;
+}
+
+// Pixels inside `r` of station `s`'s colour (to within rounding).
+int stationPixels(cairo_surface_t* png, const FigureRect& r, std::size_t s) {
+  double red = 0, green = 0, blue = 0;
+  stationColour(s, red, green, blue);
+  const unsigned char* data = cairo_image_surface_get_data(png);
+  const int stride = cairo_image_surface_get_stride(png);
+  int count = 0;
+  for (int y = static_cast<int>(r.y); y < static_cast<int>(r.y + r.height); ++y)
+    for (int x = static_cast<int>(r.x); x < static_cast<int>(r.x + r.width); ++x) {
+      const std::uint32_t p = *(reinterpret_cast<const std::uint32_t*>(data + y * stride) + x);
+      const int pr = (p >> 16) & 0xFF, pg = (p >> 8) & 0xFF, pb = p & 0xFF;
+      if (std::abs(pr - static_cast<int>(std::lround(red * 255))) <= 2 &&
+          std::abs(pg - static_cast<int>(std::lround(green * 255))) <= 2 &&
+          std::abs(pb - static_cast<int>(std::lround(blue * 255))) <= 2)
+        ++count;
+    }
+  return count;
+}
+
+FigureLayout layoutOf(const FigureCase& c) { return figureLayout(buildFigureScene(c.event, c.solution, "")); }
+
+class EveryCase : public ::testing::TestWithParam<FigureCase> {};
+
+TEST_P(EveryCase, PngHasTheLayoutsSizeAndInkInEveryPanel) {
+  const FigureCase& c = GetParam();
+  const fs::path path = scratch(c.name + "-png") / "figure.png";
+  std::string error;
+  ASSERT_TRUE(writeFigure(path, c.event, c.solution, {}, error)) << error;
+  const Png png = readPng(path);
+  ASSERT_EQ(cairo_surface_status(png.get()), CAIRO_STATUS_SUCCESS);
+  const FigureLayout layout = layoutOf(c);
+  EXPECT_EQ(cairo_image_surface_get_width(png.get()), static_cast<int>(std::ceil(layout.width)));
+  EXPECT_EQ(cairo_image_surface_get_height(png.get()), static_cast<int>(std::ceil(layout.height)));
+  EXPECT_GT(inkInside(png.get(), layout.ground), 200);
+  EXPECT_GT(inkInside(png.get(), layout.profile), 100);
+  EXPECT_GT(inkInside(png.get(), layout.residuals), 100);
+  EXPECT_GT(inkInside(png.get(), layout.caption), 100);
+}
+
+TEST_P(EveryCase, EveryStationShowsInItsColourWhereItHasData) {
+  const FigureCase& c = GetParam();
+  const fs::path path = scratch(c.name + "-colours") / "colours.png";
+  std::string error;
+  ASSERT_TRUE(writeFigure(path, c.event, c.solution, {}, error)) << error;
+  const Png png = readPng(path);
+  const FigureLayout layout = layoutOf(c);
+  for (std::size_t s = 0; s < c.event.stations.size() && s < 7; ++s) {
+    // A station's marker hides under a later one a few hundred metres away.
+    bool hidden = false;
+    for (std::size_t t = s + 1; t < c.event.stations.size(); ++t)
+      hidden = hidden || (std::fabs(c.event.stations[t].position.latitude - c.event.stations[s].position.latitude) < 0.01 &&
+                          std::fabs(c.event.stations[t].position.longitude - c.event.stations[s].position.longitude) < 0.01);
+    if (!hidden) {
+      EXPECT_GT(stationPixels(png.get(), layout.ground, s), 20) << c.event.stations[s].name << " on the map";
+    }
+    EXPECT_GT(stationPixels(png.get(), layout.legend, s), 20) << c.event.stations[s].name << " in the legend";
+    bool hasPoint = false, hasResidual = false;
+    for (const SightingResult& r : c.solution.sightings)
+      if (r.station == s && r.hasPoint) hasPoint = hasResidual = true;
+    if (hasPoint) {
+      EXPECT_GT(stationPixels(png.get(), layout.profile, s), 10) << c.event.stations[s].name << " in the profile";
+    }
+    if (hasResidual) {
+      EXPECT_GT(stationPixels(png.get(), layout.residuals, s), 10) << c.event.stations[s].name << " in the residuals";
+    }
+  }
+}
+
+TEST_P(EveryCase, SvgIsXmlOfTheLayoutsSize) {
+  const FigureCase& c = GetParam();
+  const fs::path path = scratch(c.name + "-svg") / "figure.svg";
+  std::string error;
+  ASSERT_TRUE(writeFigure(path, c.event, c.solution, {}, error)) << error;
+  pugi::xml_document doc;
+  const pugi::xml_parse_result parsed = doc.load_file(path.c_str());
+  ASSERT_TRUE(parsed) << parsed.description();
+  const pugi::xml_node svg = doc.child("svg");
+  ASSERT_TRUE(svg);
+  const FigureLayout layout = layoutOf(c);
+  EXPECT_DOUBLE_EQ(std::atof(svg.attribute("width").value()), layout.width);
+  EXPECT_DOUBLE_EQ(std::atof(svg.attribute("height").value()), layout.height);
+  EXPECT_GT(svg.select_nodes("//*").size(), 50u);
+}
+
+TEST_P(EveryCase, PdfIsAWholeDocument) {
+  const FigureCase& c = GetParam();
+  const fs::path path = scratch(c.name + "-pdf") / "figure.pdf";
+  std::string error;
+  ASSERT_TRUE(writeFigure(path, c.event, c.solution, {}, error)) << error;
+  const std::string pdf = slurp(path);
+  ASSERT_GT(pdf.size(), 1000u);
+  EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+  EXPECT_NE(pdf.find("%%EOF", pdf.size() - 16), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Figures, EveryCase, ::testing::ValuesIn(test::figureCases()),
+                         [](const auto& info) { return info.param.name; });
+
+// ------------------------------------------------------------------ paths
+
+struct BadPath {
+  std::string name;
+  std::string file;  // relative to a scratch folder
+};
+
+class BadExtension : public ::testing::TestWithParam<BadPath> {};
+
+TEST_P(BadExtension, IsRefusedWithoutWritingAnything) {
+  const fs::path dir = scratch("bad-" + GetParam().name);
+  const FigureCase c = test::figureCase("ThreeStationsWithUncertainty");
+  std::string error;
+  EXPECT_FALSE(writeFigure(dir / GetParam().file, c.event, c.solution, {}, error));
+  EXPECT_NE(error.find(".png, .svg or .pdf"), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_empty(dir));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, BadExtension,
+                         ::testing::Values(BadPath{"Jpeg", "figure.jpg"}, BadPath{"NoExtension", "figure"},
+                                           BadPath{"PngThenText", "figure.png.txt"},
+                                           BadPath{"DotInFolderOnly", "plots.png/figure"},
+                                           BadPath{"JustADot", "figure."}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(FigurePaths, ExtensionIgnoresCase) {
+  const fs::path dir = scratch("upper");
+  const FigureCase c = test::figureCase("ThreeStationsWithUncertainty");
+  std::string error;
+  ASSERT_TRUE(writeFigure(dir / "FIGURE.PNG", c.event, c.solution, {}, error)) << error;
+  EXPECT_EQ(slurp(dir / "FIGURE.PNG").substr(1, 3), "PNG");
+}
+
+TEST(FigurePaths, MissingFolderGivesTheFileAndReason) {
+  const fs::path path = scratch("missing") / "no-such-folder" / "figure.svg";
+  const FigureCase c = test::figureCase("ThreeStationsWithUncertainty");
+  std::string error;
+  EXPECT_FALSE(writeFigure(path, c.event, c.solution, {}, error));
+  EXPECT_NE(error.find(path.string()), std::string::npos) << error;
+  EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+}
+
+TEST(FigurePaths, ReadOnlyFolderGivesAMessageAndLeavesNoFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  const fs::path dir = scratch("read-only");
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+  const FigureCase c = test::figureCase("ThreeStationsWithUncertainty");
+  std::string error;
+  EXPECT_FALSE(writeFigure(dir / "figure.pdf", c.event, c.solution, {}, error));
+  EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+  fs::permissions(dir, fs::perms::owner_all);
+  EXPECT_TRUE(fs::is_empty(dir));
+}
+
+TEST(FigurePaths, ReplacesAnOldFileAndLeavesNoTemporaryBehind) {
+  const fs::path dir = scratch("replace");
+  { std::ofstream(dir / "figure.svg") << "old"; }
+  const FigureCase c = test::figureCase("EightStations");
+  std::string error;
+  ASSERT_TRUE(writeFigure(dir / "figure.svg", c.event, c.solution, {}, error)) << error;
+  EXPECT_NE(slurp(dir / "figure.svg"), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  // Permissions as any other new file gets them, not only its owner's.
+  { std::ofstream(dir / "plain.txt") << "x"; }
+  EXPECT_EQ(fs::status(dir / "figure.svg").permissions(), fs::status(dir / "plain.txt").permissions());
+}
+
+}  // namespace
+}  // namespace sightline
