@@ -17,6 +17,10 @@ namespace sightline {
 namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+/// Largest azimuth (degrees, either sign) taken as a direction rather than a mistake.
+constexpr double kMaxAzimuth = 360.0;
+/// Largest error bar (degrees) taken as a measurement's.
+constexpr double kMaxErrorBar = 180.0;
 
 /// A line of the header: its text without the leading "# " and where it came from.
 struct HeaderLine {
@@ -418,6 +422,10 @@ class StationParser {
                     "expected an ISO 8601 UTC time such as 2026-11-14T21:03:07.25, found \"" + timeField.text + "\"");
       }
       if (auto e = number(record, azimuthColumn, names, sighting.azimuth)) return e;
+      if (std::fabs(sighting.azimuth) > kMaxAzimuth) {
+        const Field& f = record.fields[static_cast<std::size_t>(azimuthColumn)];
+        return fail(f.line, f.number, "azimuth", "azimuth outside -360..360 degrees: " + f.text);
+      }
       if (auto e = number(record, altitudeColumn, names, sighting.elevation)) return e;
       if (std::fabs(sighting.elevation) > 90.0) {
         const Field& f = record.fields[static_cast<std::size_t>(altitudeColumn)];
@@ -433,6 +441,10 @@ class StationParser {
         if (f.text.empty()) continue;  // a masked value
         double e = 0.0;
         if (auto err = number(record, errorColumns[k], names, e)) return err;
+        if (std::fabs(e) > kMaxErrorBar) {
+          return fail(f.line, f.number, names[static_cast<std::size_t>(errorColumns[k])],
+                      "an error bar of more than 180 degrees: " + f.text);
+        }
         sum += std::fabs(e) * (k < 2 ? cosAltitude : 1.0);
         ++count;
       }

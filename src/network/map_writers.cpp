@@ -17,17 +17,23 @@ namespace sightline {
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 /// Map coordinates are written to 1e-8 degree (about a millimetre) and heights
 /// and distances to the millimetre: enough for any fireball, and the same text
 /// on every machine.
-constexpr double kDegreeStep = 1e-8;
-constexpr double kMetreStep = 1e-3;
+constexpr int kDegreeDecimals = 8;
+constexpr int kMetreDecimals = 3;
 /// Angles on the sky (azimuths, elevations, residuals in arcseconds) to 1e-6 of their unit.
-constexpr double kAngleStep = 1e-6;
+constexpr int kAngleDecimals = 6;
 
-double roundTo(double value, double step) { return std::round(value / step) * step; }
+/// `value` rounded to `decimals` decimal places: the double nearest that
+/// decimal, so that it prints short (10.95, not 10.950000000000001).
+double roundTo(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);  // exact for these powers
+  const double scaled = std::round(value * scale);
+  return std::fabs(scaled) < 9007199254740992.0 ? scaled / scale : value;  // beyond 2^53 there is nothing to round
+}
 
 /// Longitude in [-180, 180) degrees.
 double wrapLongitude(double longitude) {
@@ -92,19 +98,19 @@ const std::string& stationName(const Event& event, std::size_t s) {
 
 // ---------------------------------------------------------------- GeoJSON
 
-json optionalNumber(const std::optional<double>& value, double step) {
+json optionalNumber(const std::optional<double>& value, int decimals) {
   if (!value || !std::isfinite(*value)) return nullptr;
-  return roundTo(*value, step);
+  return roundTo(*value, decimals);
 }
 
-json number(double value, double step) {
+json number(double value, int decimals) {
   if (!std::isfinite(value)) return nullptr;
-  return roundTo(value, step);
+  return roundTo(value, decimals);
 }
 
 json coordinates(const GeodeticPosition& p) {
-  return json::array({number(wrapLongitude(p.longitude), kDegreeStep), number(p.latitude, kDegreeStep),
-                      number(p.height, kMetreStep)});
+  return json::array({number(wrapLongitude(p.longitude), kDegreeDecimals), number(p.latitude, kDegreeDecimals),
+                      number(p.height, kMetreDecimals)});
 }
 
 json feature(json geometry, json properties) {
@@ -119,19 +125,19 @@ json lineGeometry(const GeodeticPosition& a, const GeodeticPosition& b) {
 
 void addPointUncertainty(json& properties, const std::optional<PointUncertainty>& u) {
   if (!u) return;
-  properties["sigmaEast"] = number(u->east, kMetreStep);
-  properties["sigmaNorth"] = number(u->north, kMetreStep);
-  properties["sigmaUp"] = number(u->up, kMetreStep);
-  properties["height95Low"] = number(u->height.low, kMetreStep);
-  properties["height95High"] = number(u->height.high, kMetreStep);
+  properties["sigmaEast"] = number(u->east, kMetreDecimals);
+  properties["sigmaNorth"] = number(u->north, kMetreDecimals);
+  properties["sigmaUp"] = number(u->up, kMetreDecimals);
+  properties["height95Low"] = number(u->height.low, kMetreDecimals);
+  properties["height95High"] = number(u->height.high, kMetreDecimals);
 }
 
 json solvedPointProperties(const std::string& kind, const std::string& label, const SolvedPoint& point,
                            const Geoid* geoid) {
   json p{{"kind", kind},
          {"label", label},
-         {"height", number(point.position.height, kMetreStep)},
-         {"heightMsl", optionalNumber(seaLevelHeight(point.position, geoid), kMetreStep)}};
+         {"height", number(point.position.height, kMetreDecimals)},
+         {"heightMsl", optionalNumber(seaLevelHeight(point.position, geoid), kMetreDecimals)}};
   addPointUncertainty(p, point.uncertainty);
   return p;
 }
@@ -146,8 +152,8 @@ void writeGeoJson(std::ostream& out, const Event& event, const Solution& solutio
     const GeodeticPosition p = stationPosition(station, geoid);
     features.push_back(feature(pointGeometry(p), json{{"kind", "station"},
                                                       {"name", station.name},
-                                                      {"height", number(p.height, kMetreStep)},
-                                                      {"heightMsl", optionalNumber(stationSeaLevelHeight(station, geoid), kMetreStep)}}));
+                                                      {"height", number(p.height, kMetreDecimals)},
+                                                      {"heightMsl", optionalNumber(stationSeaLevelHeight(station, geoid), kMetreDecimals)}}));
   }
 
   for (const SightingResult& r : solution.sightings) {
@@ -158,9 +164,9 @@ void writeGeoJson(std::ostream& out, const Event& event, const Solution& solutio
                     {"station", station.name},
                     {"label", sighting != nullptr ? sighting->label : std::string()},
                     {"time", sighting != nullptr && sighting->time ? json(formatIsoTime(*sighting->time)) : json(nullptr)},
-                    {"range", number(r.range, kMetreStep)},
-                    {"residual", number(r.residual, kAngleStep)},
-                    {"refraction", number(r.refraction, kAngleStep)}};
+                    {"range", number(r.range, kMetreDecimals)},
+                    {"residual", number(r.residual, kAngleDecimals)},
+                    {"refraction", number(r.refraction, kAngleDecimals)}};
     features.push_back(feature(lineGeometry(stationPosition(station, geoid), r.point.position), std::move(properties)));
   }
 
@@ -169,22 +175,22 @@ void writeGeoJson(std::ostream& out, const Event& event, const Solution& solutio
     json properties{{"kind", "trajectory"},
                     {"name", event.name},
                     {"status", statusText(solution.status)},
-                    {"length", number(t.length, kMetreStep)},
-                    {"radiantAzimuth", number(t.radiantAzimuth, kAngleStep)},
-                    {"radiantElevation", number(t.radiantElevation, kAngleStep)},
-                    {"speed", optionalNumber(t.speed, kMetreStep)},
-                    {"convergenceAngle", number(t.convergenceAngle, kAngleStep)},
+                    {"length", number(t.length, kMetreDecimals)},
+                    {"radiantAzimuth", number(t.radiantAzimuth, kAngleDecimals)},
+                    {"radiantElevation", number(t.radiantElevation, kAngleDecimals)},
+                    {"speed", optionalNumber(t.speed, kMetreDecimals)},
+                    {"convergenceAngle", number(t.convergenceAngle, kAngleDecimals)},
                     {"passes", solution.passes},
                     {"warnings", solution.warnings},
-                    {"beginHeight", number(t.begin.position.height, kMetreStep)},
-                    {"endHeight", number(t.end.position.height, kMetreStep)},
-                    {"beginHeightMsl", optionalNumber(seaLevelHeight(t.begin.position, geoid), kMetreStep)},
-                    {"endHeightMsl", optionalNumber(seaLevelHeight(t.end.position, geoid), kMetreStep)}};
+                    {"beginHeight", number(t.begin.position.height, kMetreDecimals)},
+                    {"endHeight", number(t.end.position.height, kMetreDecimals)},
+                    {"beginHeightMsl", optionalNumber(seaLevelHeight(t.begin.position, geoid), kMetreDecimals)},
+                    {"endHeightMsl", optionalNumber(seaLevelHeight(t.end.position, geoid), kMetreDecimals)}};
     if (t.uncertainty) {
-      properties["radiantAzimuthSigma"] = number(t.uncertainty->radiantAzimuth, kAngleStep);
-      properties["radiantElevationSigma"] = number(t.uncertainty->radiantElevation, kAngleStep);
-      properties["lengthSigma"] = number(t.uncertainty->length, kMetreStep);
-      properties["speedSigma"] = optionalNumber(t.uncertainty->speed, kMetreStep);
+      properties["radiantAzimuthSigma"] = number(t.uncertainty->radiantAzimuth, kAngleDecimals);
+      properties["radiantElevationSigma"] = number(t.uncertainty->radiantElevation, kAngleDecimals);
+      properties["lengthSigma"] = number(t.uncertainty->length, kMetreDecimals);
+      properties["speedSigma"] = optionalNumber(t.uncertainty->speed, kMetreDecimals);
     }
     if (solution.monteCarlo) {
       properties["monteCarloDraws"] = solution.monteCarlo->draws;
@@ -200,7 +206,7 @@ void writeGeoJson(std::ostream& out, const Event& event, const Solution& solutio
     json stations = json::array();
     for (std::size_t s : point.stations) stations.push_back(stationName(event, s));
     json misses = json::array();
-    for (double m : point.missDistances) misses.push_back(number(m, kMetreStep));
+    for (double m : point.missDistances) misses.push_back(number(m, kMetreDecimals));
     properties["stations"] = std::move(stations);
     properties["missDistances"] = std::move(misses);
     features.push_back(feature(pointGeometry(point.point.position), std::move(properties)));

@@ -258,12 +258,23 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"azimuth_text", withRows("2026-11-14T21:03:08,east,30\n"), 14, 2, "azimuth", "expected a number"},
         HostileCase{"azimuth_nan", withRows("2026-11-14T21:03:08,nan,30\n"), 14, 2, "azimuth", "finite"},
         HostileCase{"azimuth_trailing_text", withRows("2026-11-14T21:03:08,100deg,30\n"), 14, 2, "azimuth", "number"},
+        HostileCase{"azimuth_huge", withRows("2026-11-14T21:03:08,1e300,30\n"), 14, 2, "azimuth", "-360..360"},
         HostileCase{"altitude_plus_minus", withRows("2026-11-14T21:03:08,100,+-30\n"), 14, 3, "altitude", "number"},
         HostileCase{"altitude_empty", withRows("2026-11-14T21:03:08,100,\n"), 14, 3, "altitude", "number"},
         HostileCase{"altitude_above_zenith", withRows("2026-11-14T21:03:08,100,90.5\n"), 14, 3, "altitude", "-90..90"},
         HostileCase{"unclosed_quote", withRows("\"2026-11-14T21:03:08,100,30\n"), 14, 1, "", "never closed"},
         HostileCase{"text_after_quote", withRows("\"2026-11-14T21:03:08\"x,100,30\n"), 14, 1, "", "closing quote"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EcsvStation, ErrorBarOfMoreThanAHalfTurnIsReported) {
+  std::string text = kNetworkFile;
+  text.replace(text.find(",0.01,0.03,"), 11, ",0.01,1e308,");
+  const StationReadResult r = readEcsvStation(text, "02T.ecsv", {});
+  ASSERT_TRUE(r.error);
+  EXPECT_EQ(r.error->line, 25);
+  EXPECT_EQ(r.error->column, 9);
+  EXPECT_EQ(r.error->path, "err_plus_altitude");
+}
 
 TEST(EcsvStation, ErrorBarThatIsNotANumberIsReported) {
   std::string text = kNetworkFile;
