@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,23 @@ TEST(MonteCarlo, NothingToPerturbCountsEveryDrawAsFailed) {
   ASSERT_TRUE(s.monteCarlo.has_value());
   EXPECT_EQ(s.monteCarlo->draws, 50);
   EXPECT_EQ(s.monteCarlo->failed, 50);
+}
+
+// A sighting without a usable sigma (infinite: it does not weigh in the nominal
+// fit) ruins every draw; the draws are counted as failed and said so, and no
+// figures are made up from nothing.
+TEST(MonteCarlo, DrawsThatFailAreCountedNotDropped) {
+  Event event = referenceCase().event;
+  event.stations[1].sightings[0].sigma = std::numeric_limits<double>::infinity();
+  const Solution s = estimate(event, 40, 2);
+  ASSERT_TRUE(s.trajectory.has_value());
+  ASSERT_TRUE(s.monteCarlo.has_value());
+  EXPECT_EQ(s.monteCarlo->draws, 40);
+  EXPECT_EQ(s.monteCarlo->failed, 40);
+  EXPECT_FALSE(s.trajectory->begin.uncertainty.has_value());
+  EXPECT_FALSE(s.trajectory->uncertainty.has_value());
+  ASSERT_FALSE(s.warnings.empty());
+  EXPECT_NE(s.warnings.back().find("40 of 40 Monte Carlo draws"), std::string::npos) << s.warnings.back();
 }
 
 // Calibration: on random scenes with noise of known sigma, the true point lies
