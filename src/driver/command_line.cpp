@@ -280,7 +280,6 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   CLI::App app(kDescription, kProgram);
   app.footer(kExitStatusText);
   app.set_version_flag("--version", kVersionText, "Print the version and exit");
-  app.require_subcommand(1);
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
     return std::string(kProgram) + ": " + e.what() + "\nRun with --help for more information.\n";
   });

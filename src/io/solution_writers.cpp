@@ -109,6 +109,9 @@ Json trajectoryJson(const Trajectory& t, const OutputContext& context) {
 
 // ---------------------------------------------------------------- text
 
+// `x`, or 0 when it would print as "-0" with `decimals` decimals.
+double unsignedZero(double x, int decimals) { return std::fabs(x) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : x; }
+
 // " ± x" with the same format as the value, or nothing.
 std::string plusMinus(const char* pattern, std::optional<double> sigma) {
   if (!sigma) return "";
@@ -126,8 +129,8 @@ std::string pointText(const SolvedPoint& point, const OutputContext& context) {
   }
   std::string out = format("height %.3f", p.height / kMetresPerKilometre) + plusMinus("%.3f", up) + " km";
   if (const auto msl = heightMsl(p, context)) out += format(" (%.3f km above sea level)", *msl / kMetresPerKilometre);
-  out += format("  latitude %.5f", p.latitude) + (north ? format(" ± %.0f m", *north) : "");
-  out += format("  longitude %.5f", p.longitude) + (east ? format(" ± %.0f m", *east) : "");
+  out += format("  latitude %.5f", unsignedZero(p.latitude, 5)) + (north ? format(" ± %.0f m", *north) : "");
+  out += format("  longitude %.5f", unsignedZero(p.longitude, 5)) + (east ? format(" ± %.0f m", *east) : "");
   return out;
 }
 
@@ -254,11 +257,11 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
       const std::string label = given != nullptr && !given->label.empty() ? given->label : "-";
       if (r.hasPoint) {
         out << format("  %-24s %-10s %10.3f %10.1f %10.1f  ", stationName(event, r.station).c_str(), label.c_str(),
-                      r.range / kMetresPerKilometre, r.residual, r.refraction)
+                      r.range / kMetresPerKilometre, unsignedZero(r.residual, 1), unsignedZero(r.refraction, 1))
             << pointText(r.point, context) << '\n';
       } else {
         out << format("  %-24s %-10s %10s %10s %10.1f  no point\n", stationName(event, r.station).c_str(),
-                      label.c_str(), "-", "-", r.refraction);
+                      label.c_str(), "-", "-", unsignedZero(r.refraction, 1));
       }
     }
   }

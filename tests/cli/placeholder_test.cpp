@@ -1,4 +1,0 @@
-// Placeholder so that the folder builds; replaced by the folder's real tests.
-#include <gtest/gtest.h>
-
-TEST(CliPlaceholder, Builds) { EXPECT_EQ(1 + 1, 2); }
