@@ -223,12 +223,12 @@ TEST(EcsvExample, SolveGivesTheKnownTrajectoryBack) {
   ASSERT_NE(trajectory, nullptr) << doc.dump(1);
   const json& line = trajectory->at("geometry").at("coordinates");
   // Angles rounded to 1e-6 degree are a few millimetres at these ranges.
-  EXPECT_LT(metresBetween(line.at(0), truth().begin), 0.5) << line.dump();
-  EXPECT_LT(metresBetween(line.at(1), truth().end), 0.5) << line.dump();
+  EXPECT_LT(metresBetween(line.at(0), truth().begin), 0.05) << line.dump();
+  EXPECT_LT(metresBetween(line.at(1), truth().end), 0.05) << line.dump();
   const json& p = trajectory->at("properties");
-  EXPECT_NEAR(p.at("speed").get<double>(), truth().speed, 1.0);
+  EXPECT_NEAR(p.at("speed").get<double>(), truth().speed, 0.1);
   EXPECT_NEAR(p.at("beginHeightMsl").get<double>(),
-              truth().begin.height - geoid().undulation(truth().begin.latitude, truth().begin.longitude), 0.5);
+              truth().begin.height - geoid().undulation(truth().begin.latitude, truth().begin.longitude), 0.05);
 }
 
 // Same structure, same text, numbers equal to a millimetre or 1e-8 of their size.
