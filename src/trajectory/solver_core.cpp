@@ -36,7 +36,8 @@ Vector3 smallestEigenvector(std::array<std::array<double, 3>, 3> a) {
   std::array<std::array<double, 3>, 3> v{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
   for (int sweep = 0; sweep < 50; ++sweep) {
     const double off = a[0][1] * a[0][1] + a[0][2] * a[0][2] + a[1][2] * a[1][2];
-    if (off == 0.0) break;
+    const double diagonal = a[0][0] * a[0][0] + a[1][1] * a[1][1] + a[2][2] * a[2][2];
+    if (!(off > 1e-32 * diagonal)) break;  // off-diagonal at rounding level (or not a number)
     for (int p = 0; p < 2; ++p) {
       for (int q = p + 1; q < 3; ++q) {
         if (a[p][q] == 0.0) continue;
@@ -107,22 +108,29 @@ struct Nearest {
   bool behind = false;     // q lies behind the station
 };
 
+// Inline vector arithmetic for the fit's inner loop (the Vector3 operators live out of line).
+inline double dot3(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vector3 cross3(const Vector3& a, const Vector3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline double norm3(const Vector3& a) { return std::sqrt(dot3(a, a)); }
+
 Nearest nearestOnLine(const Vector3& p, const Vector3& u, const Vector3& s, const Vector3& d) {
   Nearest n;
-  const Vector3 w = p - s;
-  const double b = dot(u, d);
+  const Vector3 w{p.x - s.x, p.y - s.y, p.z - s.z};
+  const double b = dot3(u, d);
   const double denom = 1 - b * b;
   if (!(denom > 0.0)) return n;
-  const double t = (b * dot(d, w) - dot(u, w)) / denom;
-  n.q = p + t * u;
-  const Vector3 toQ = n.q - s;
-  n.range = toQ.length();
-  const double sine = cross(toQ, d).length();
-  const double cosine = dot(toQ, d);
+  const double t = (b * dot3(d, w) - dot3(u, w)) / denom;
+  n.q = Vector3{p.x + t * u.x, p.y + t * u.y, p.z + t * u.z};
+  const Vector3 toQ{n.q.x - s.x, n.q.y - s.y, n.q.z - s.z};
+  n.range = norm3(toQ);
+  const double sine = norm3(cross3(toQ, d));
+  const double cosine = dot3(toQ, d);
   // Lines of sight are taken as whole lines here, so that a sighting pointing the
   // wrong way does not drag the fit off; a point behind the station is reported instead.
   const double angle = std::atan2(sine, std::fabs(cosine));
-  n.residual = dot(d, cross(toQ, u)) < 0 ? -angle : angle;
+  n.residual = dot3(d, cross3(toQ, u)) < 0 ? -angle : angle;
   n.behind = cosine < 0;
   n.defined = std::isfinite(n.residual);
   return n;
@@ -178,7 +186,7 @@ class LineFit {
     if (!std::isfinite(cost)) return false;
     double lambda = 1e-3;
     std::vector<std::array<double, 4>> jac(n);
-    std::vector<double> plus(n), minus(n);
+    std::vector<double> plus(n);
     for (int iteration = 0; iteration < tc::kMaxFitIterations; ++iteration) {
       Vector3 e1, e2;
       perpendiculars(u, e1, e2);
@@ -186,14 +194,13 @@ class LineFit {
       const double scale = meanRange(p, u);
       const double hPos = 1e-3 * std::max(1.0, scale * 1e-5);
       const double hAng = hPos / scale;
+      // Forward differences: the step's error in the Jacobian is some 1e-8 of it, far below what matters.
       for (int k = 0; k < 4; ++k) {
-        Vector3 pp, up, pm, um;
+        Vector3 pp, up;
         step(p, u, e1, e2, k, hPos, hAng, +1.0, pp, up);
-        step(p, u, e1, e2, k, hPos, hAng, -1.0, pm, um);
         evaluate(pp, up, plus);
-        evaluate(pm, um, minus);
-        const double h = k < 2 ? 2 * hAng : 2 * hPos;
-        for (std::size_t i = 0; i < n; ++i) jac[i][k] = (plus[i] - minus[i]) / h;
+        const double h = k < 2 ? hAng : hPos;
+        for (std::size_t i = 0; i < n; ++i) jac[i][k] = (plus[i] - r_[i]) / h;
       }
       std::array<std::array<double, 4>, 4> jtj{};
       std::array<double, 4> jtr{};
@@ -212,11 +219,12 @@ class LineFit {
           lambda *= 10;
           continue;
         }
+        const double moved = std::hypot(delta[2], delta[3]) + scale * std::hypot(delta[0], delta[1]);
+        if (moved < tc::kFitStepTolerance) return true;  // settled: the next step would not move the line
         const Vector3 uNew = unit(u + delta[0] * e1 + delta[1] * e2);
         const Vector3 pNew = p + delta[2] * e1 + delta[3] * e2;
         std::vector<double>& trial = plus;
         const double newCost = evaluate(pNew, uNew, trial);
-        const double moved = std::hypot(delta[2], delta[3]) + scale * std::hypot(delta[0], delta[1]);
         if (std::isfinite(newCost) && newCost <= cost) {
           p = pNew;
           u = uNew;
@@ -228,7 +236,6 @@ class LineFit {
           if (settled) return true;
         } else {
           lambda *= 10;
-          if (moved < tc::kFitStepTolerance) return true;  // no smaller step helps
         }
       }
       if (!improved) return finite(p) && finite(u);
