@@ -1,4 +1,5 @@
-// libFuzzer target: arbitrary bytes as the observation file, through the whole run in-process.
+// libFuzzer target: arbitrary bytes as the observation file, through the whole
+// run in-process, warnings included.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::FILE* in = size == 0 ? std::fopen("/dev/null", "rb") : fmemopen(bytes.data(), bytes.size(), "rb");
   if (in == nullptr || sink == nullptr) return 0;
   auto state = std::make_unique<sightline::RunState>();
-  sightline::runObservations(in, sink, *state);
+  sightline::runObservations(in, "fuzz-input", sink, sink, *state);
   std::fclose(in);
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "driver/observation_file.hpp"
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace sightline {
@@ -12,15 +13,22 @@ constexpr int kEndOfData = 0x1A;  // Ctrl-Z ends the data of a text file
 struct TextReader {
   std::FILE* stream;
   bool atEnd = false;  // set by a read that met the end of the data (or failed)
+  int error = 0;       // errno of a failed read
+  bool lineHadBytes = false;  // the last line read consumed at least one byte
 
   int next() {
     while (!atEnd) {
+      errno = 0;
       const int c = std::getc(stream);
       if (c == EOF || c == kEndOfData) {
+        if (c == EOF && std::ferror(stream)) error = errno;
         atEnd = true;
         break;
       }
-      if (c != '\r') return c;
+      if (c != '\r') {
+        lineHadBytes = true;
+        return c;
+      }
     }
     return EOF;
   }
@@ -31,6 +39,7 @@ struct TextReader {
     std::string text;
     std::size_t kept = 0;
     bool nulSeen = false;
+    lineHadBytes = false;
     for (int c = next(); c != EOF && c != '\n'; c = next()) {
       if (kept == kLineLength) continue;
       ++kept;
@@ -47,6 +56,12 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 double leadingNumber(std::string_view text) {
+  std::size_t length = 0;
+  return leadingNumber(text, length);
+}
+
+double leadingNumber(std::string_view text, std::size_t& length) {
+  length = 0;
   std::size_t pos = 0;
   while (pos < text.size() && isSpace(text[pos])) ++pos;
   const std::size_t start = pos;
@@ -67,6 +82,7 @@ double leadingNumber(std::string_view text) {
       end = e;
     }
   }
+  length = end;
   const std::string number(text.substr(start, end - start));
   return std::strtod(number.c_str(), nullptr);
 }
@@ -75,7 +91,10 @@ void loadObservationFile(std::FILE* stream, ObservationFile& file) {
   TextReader reader{stream};
   for (int line = 1; !reader.atEnd; ++line) {
     const std::string text = reader.readLine();
+    file.readError = reader.error;
+    if (reader.lineHadBytes) file.lineCount = line;
     if (line >= kLineCount) return;  // line 32 is read and dropped
+    file.lineText[static_cast<std::size_t>(line)] = text;
     if (line == 1) {
       file.viewPointName[0] = text.empty() ? "[POS1]" : text;
     } else if (line == 9) {

@@ -6,26 +6,25 @@
 
 namespace sightline {
 
-namespace {
-constexpr int kMaxPasses = 10;
-constexpr double kSettled = 0.01;  // metres: smaller movements end the passes
-}  // namespace
 
 void solvePlaneIntersection(RunState& s) {
+  std::array<Vector3, kSlots> direction;
+  std::array<Vector3, kSlots> previousPoint;
   std::array<Viewline, kSlots> lines;
   std::array<Viewplane, kViewPoints> planes;
-  for (s.passes = 1; s.passes <= kMaxPasses; ++s.passes) {
+  s.movement = {};
+  for (s.passes = 1; s.passes <= kMaxPlanePasses; ++s.passes) {
     for (int slot = 0; slot < kSlots; ++slot) {
       if (s.useFlag[slot] == 0) continue;
-      s.direction[slot] = horizonDirection(s.position[viewPointOf(slot)], s.azimuth[slot],
+      direction[slot] = horizonDirection(s.position[viewPointOf(slot)], s.azimuth[slot],
                                            s.workingElevation[slot]);
     }
     for (int slot = 0; slot < kSlots; ++slot) {
-      if (s.useFlag[slot] != 0) lines[slot] = Viewline(s.position[viewPointOf(slot)], s.direction[slot]);
+      if (s.useFlag[slot] != 0) lines[slot] = Viewline(s.position[viewPointOf(slot)], direction[slot]);
     }
     for (int v = 0; v < kViewPoints; ++v) {
       if (s.sightingCount[v] == 2) {
-        planes[v] = Viewplane(s.position[v], s.direction[2 * v], s.direction[2 * v + 1]);
+        planes[v] = Viewplane(s.position[v], direction[2 * v], direction[2 * v + 1]);
       }
     }
     for (int slot = 0; slot < kSlots; ++slot) {
@@ -36,17 +35,18 @@ void solvePlaneIntersection(RunState& s) {
       double movement = 0.0;
       for (int slot = 0; slot < kSlots; ++slot) {
         if (!s.planeFlag[slot]) continue;
-        const double moved = distance(s.currentPoint[slot], s.previousPoint[slot]);
+        const double moved = distance(s.currentPoint[slot], previousPoint[slot]);
         if (moved > movement) movement = moved;
       }
-      if (movement < kSettled) return;
+      s.movement[s.passes] = movement;
+      if (movement < kSettledMovement) return;
     }
-    s.previousPoint = s.currentPoint;
+    previousPoint = s.currentPoint;
     for (int slot = 0; slot < kSlots; ++slot) {
       if (s.planeFlag[slot]) updateRefraction(s, slot, s.currentPoint[slot]);
     }
   }
-  s.passes = kMaxPasses;
+  s.passes = kMaxPlanePasses;
 }
 
 }  // namespace sightline

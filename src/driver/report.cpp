@@ -1,6 +1,6 @@
-#include <cstdio>
+#include "driver/report.hpp"
 
-#include "driver/solutions.hpp"
+#include "driver/run_control.hpp"
 #include "earth/ellipsoid.hpp"
 #include "geometry/angles.hpp"
 
@@ -10,18 +10,18 @@ namespace {
 
 constexpr double kKilometresPerMetre = 0.001;
 
-void printPointPair(const RunState& s, int first, int v) {
-  const char* here = s.file.viewPointName[v].c_str();
-  const char* there = s.file.viewPointName[1 - v].c_str();
+void printPointPair(std::FILE* out, const ObservationFile& file, const RunState& s, int first, int v) {
+  const char* here = file.viewPointName[v].c_str();
+  const char* there = file.viewPointName[1 - v].c_str();
   const Vector3& p1 = s.currentPoint[first];
   const Vector3& p2 = s.currentPoint[first + 1];
-  std::fprintf(s.out, "Intersection of Viewlines from %s with Viewplane from %s:\n", here, there);
-  std::fprintf(s.out, "Trajectory Point 1  ");
-  printPoint(s.out, p1);
-  std::fprintf(s.out, "Trajectory Point 2  ");
-  printPoint(s.out, p2);
-  std::fprintf(s.out, "Distance between these points: %.3lf km\n", kKilometresPerMetre * distance(p1, p2));
-  printFlightVector(s.out, p1, p2);
+  std::fprintf(out, "Intersection of Viewlines from %s with Viewplane from %s:\n", here, there);
+  std::fprintf(out, "Trajectory Point 1  ");
+  printPoint(out, p1);
+  std::fprintf(out, "Trajectory Point 2  ");
+  printPoint(out, p2);
+  std::fprintf(out, "Distance between these points: %.3lf km\n", kKilometresPerMetre * distance(p1, p2));
+  printFlightVector(out, p1, p2);
 }
 
 }  // namespace
@@ -44,31 +44,52 @@ void printFlightVector(std::FILE* out, const Vector3& p1, const Vector3& p2) {
   std::fprintf(out, "inclin. of flight vector: %lf\n", inclination);
 }
 
-bool printReport(const RunState& s) {
+void writeReport(std::FILE* out, const ObservationFile& file, const RunState& s) {
   switch (s.sightings) {
     case 4:
-      printPointPair(s, 0, 0);
-      std::fprintf(s.out, "\n");
-      printPointPair(s, 2, 1);
-      return true;
+      printPointPair(out, file, s, 0, 0);
+      std::fprintf(out, "\n");
+      printPointPair(out, file, s, 2, 1);
+      return;
     case 3:
       for (int slot = 0; slot < kSlots; ++slot) {
         if (!s.planeFlag[slot]) continue;
-        std::fprintf(s.out, "Viewline intersects Viewplane at ");
-        printPoint(s.out, s.currentPoint[slot]);
+        std::fprintf(out, "Viewline intersects Viewplane at ");
+        printPoint(out, s.currentPoint[slot]);
       }
-      return true;
-    case 2:
-      if (!s.success) return false;
-      std::fprintf(s.out, "\nmin. distance of the two skew lines =%6.3f km\n",
-                   kKilometresPerMetre * distance(s.closestPoint[0], s.closestPoint[1]));
-      std::fprintf(s.out, "at: ");
-      printPoint(s.out, s.midpoint);
-      return true;
+      return;
     default:
-      std::fprintf(s.out, "Internal Error!\n");
-      return false;
+      std::fprintf(out, "\nmin. distance of the two skew lines =%6.3f km\n",
+                   kKilometresPerMetre * distance(s.closestPoint[0], s.closestPoint[1]));
+      std::fprintf(out, "at: ");
+      printPoint(out, s.midpoint);
+      return;
   }
+}
+
+const char* classicMessage(ClassicStatus status) {
+  switch (status) {
+    case ClassicStatus::kTooFewObservations:
+      return "Too few observations\n";
+    case ClassicStatus::kViewPointWithoutObservation:
+      return "Each ViewPoint must have at least one observation\n";
+    case ClassicStatus::kParallelLines:
+      return "Can't solve equation! Check input";
+    case ClassicStatus::kTooManySightings:
+      return "Internal Error!\n";
+    case ClassicStatus::kSolved:
+      break;
+  }
+  return "";
+}
+
+int writeOutcome(std::FILE* out, const ObservationFile& file, const RunState& state, ClassicStatus status) {
+  if (status != ClassicStatus::kSolved) {
+    std::fputs(classicMessage(status), out);
+    return kExitMessage;
+  }
+  writeReport(out, file, state);
+  return kExitResults;
 }
 
 }  // namespace sightline

@@ -1,6 +1,8 @@
 // The built tool on observation files: standard output byte for byte, and the exit status.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -27,6 +29,7 @@ struct ToolCase {
   const char* name;
   int status;
 };
+void PrintTo(const ToolCase& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class ObservationFiles : public ::testing::TestWithParam<ToolCase> {};
 
@@ -82,6 +85,7 @@ struct Variant {
   const char* name;
   std::string (*make)(const std::string&);
 };
+void PrintTo(const Variant& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))

@@ -4,6 +4,8 @@
 // tool must give back the true points, distances and flight direction.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -102,6 +104,7 @@ struct Scene {
   double lon1, lat1, h1, lon2, lat2, h2;   // stations
   double slon, slat, sh, elon, elat, eh;   // path start and end
 };
+void PrintTo(const Scene& c, std::ostream* os) { *os << '"' << c.name << '"'; }
 
 class GroundTruth : public ::testing::TestWithParam<Scene> {
  protected:
@@ -179,7 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Scene{"alps", 11.2, 47.8, 620, 12.1, 48.4, 450, 11.9, 47.6, 88000, 11.5, 48.1, 42000},
                       Scene{"southern", 149.1, -35.3, 580, 148.2, -34.6, 300, 148.4, -35.6, 95000, 148.9, -34.9, 30000},
                       Scene{"dateline", 179.6, 20.0, 10, -179.5, 20.5, 40, -179.9, 20.8, 110000, 179.7, 19.9, 60000},
-                      Scene{"steep", -3.1, 40.2, 900, -2.4, 40.9, 700, -2.9, 40.7, 80000, -2.85, 40.68, 20000}));
+                      Scene{"steep", -3.1, 40.2, 900, -2.4, 40.9, 700, -2.9, 40.7, 80000, -2.85, 40.68, 20000}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sightline

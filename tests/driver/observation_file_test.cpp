@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <string>
 
@@ -12,6 +14,35 @@ struct NumberCase {
   const char* text;
   double value;
 };
+void PrintTo(const NumberCase& c, std::ostream* os) {
+  *os << '"';
+  for (const char ch : std::string(c.text)) {
+    if (ch == '\t') {
+      *os << "\\t";
+    } else if (ch == '\v') {
+      *os << "\\v";
+    } else if (ch == '\f') {
+      *os << "\\f";
+    } else {
+      *os << ch;
+    }
+  }
+  *os << '"';
+}
+
+// A test name spelling out the text: "-0.5" becomes "minus0point5".
+std::string testName(const std::string& text) {
+  if (text.empty()) return "empty";
+  std::string name;
+  for (const char c : text) {
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+      name += c;
+    } else {
+      name += c == '.' ? "point" : c == '-' ? "minus" : c == '+' ? "plus" : c == ',' ? "comma" : "_";
+    }
+  }
+  return name;
+}
 
 class LeadingNumber : public ::testing::TestWithParam<NumberCase> {};
 
@@ -32,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"-infinity", 0.0}, NumberCase{"nan", 0.0}, NumberCase{"0x1A", 0.0},
                       NumberCase{"1e999", INFINITY}, NumberCase{"-1e999", -INFINITY}, NumberCase{"1e-999", 0.0},
                       NumberCase{"0.1", 0.1}, NumberCase{"13.500000000000000000001", 13.5},
-                      NumberCase{"2.00", 2.0}, NumberCase{" 47.80 deg N", 47.8}));
+                      NumberCase{"2.00", 2.0}, NumberCase{" 47.80 deg N", 47.8}),
+    [](const auto& info) { return testName(info.param.text); });
 
 ObservationFile load(const std::string& bytes) {
   ObservationFile file;

@@ -6,7 +6,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "driver/run_control.hpp"
 
@@ -21,22 +23,51 @@ std::string observationText(std::array<const char*, 4> flags, const char* mode) 
   return text;
 }
 
-RunResult runInProcess(const std::string& bytes, RunState& state) {
-  RunResult result;
+std::string withLine(const std::string& text, int line, const std::string& replacement) {
+  std::size_t begin = 0;
+  for (int l = 1; l < line; ++l) {
+    begin = text.find('\n', begin);
+    if (begin == std::string::npos) {
+      ADD_FAILURE() << "no line " << line;
+      return text;
+    }
+    ++begin;
+  }
+  const std::size_t end = text.find('\n', begin);
+  return text.substr(0, begin) + replacement + (end == std::string::npos ? "" : text.substr(end));
+}
+
+namespace {
+
+// A memory stream whose text is collected when it is closed.
+struct MemoryStream {
   char* buffer = nullptr;
   std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
+  std::FILE* stream = open_memstream(&buffer, &size);
+  std::string close() {
+    std::fclose(stream);
+    std::string text(buffer, size);
+    std::free(buffer);
+    return text;
+  }
+};
+
+}  // namespace
+
+RunResult runInProcess(const std::string& bytes, RunState& state) {
+  RunResult result;
+  MemoryStream out;
+  MemoryStream err;
   std::FILE* in = bytes.empty() ? std::fopen("/dev/null", "rb")
                                 : fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
-  if (out == nullptr || in == nullptr) {
+  if (out.stream == nullptr || err.stream == nullptr || in == nullptr) {
     ADD_FAILURE() << "cannot open the test streams";
     return result;
   }
-  result.status = runObservations(in, out, state);
+  result.status = runObservations(in, "obs.txt", out.stream, err.stream, state);
   std::fclose(in);
-  std::fclose(out);
-  result.output.assign(buffer, size);
-  std::free(buffer);
+  result.output = out.close();
+  result.warnings = err.close();
   return result;
 }
 
@@ -45,9 +76,18 @@ RunResult runInProcess(const std::string& bytes) {
   return runInProcess(bytes, *state);
 }
 
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 RunResult runTool(const std::string& arguments) {
   RunResult result;
-  const std::string command = std::string(SIGHTLINE_BINARY) + (arguments.empty() ? "" : " " + arguments);
+  const std::string errPath = writeTempFile("stderr.txt", "");
+  const std::string command =
+      std::string(SIGHTLINE_BINARY) + (arguments.empty() ? "" : " " + arguments) + " 2>'" + errPath + "'";
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
     ADD_FAILURE() << "cannot start " << command;
@@ -58,6 +98,8 @@ RunResult runTool(const std::string& arguments) {
   while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, got);
   const int raw = pclose(pipe);
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.warnings = readFile(errPath);
+  std::remove(errPath.c_str());
   return result;
 }
 
