@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,18 +65,11 @@ std::string percent(double value) {
   return buffer;
 }
 
-}  // namespace
-
-void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarloOptions& options,
-                         const ProgressFunction& progress) {
-  if (options.draws <= 0) return;
+// The estimate proper; throws only when memory or threads run out.
+void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& options,
+              const ProgressFunction& progress) {
   const int draws = options.draws;
   MonteCarloSummary summary{draws, 0, options.seed};
-  if (nominal.status == SolveStatus::TooFewStations || nominal.status == SolveStatus::NoGeometry) {
-    summary.failed = draws;  // nothing to perturb: no draw can give a solution
-    nominal.monteCarlo = summary;
-    return;
-  }
 
   const int threads = threadsFor(options.threads, draws);
   const DrawSetup setup(event, threads);
@@ -204,6 +198,27 @@ void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarlo
     u.length = sigmaOf(&DrawLine::length);
     if (wantSpeed) u.speed = sigmaOf(&DrawLine::speed);
     line->uncertainty = u;
+  }
+}
+
+}  // namespace
+
+void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarloOptions& options,
+                         const ProgressFunction& progress) {
+  if (options.draws <= 0) return;
+  if (nominal.status == SolveStatus::TooFewStations || nominal.status == SolveStatus::NoGeometry) {
+    // Nothing to perturb: no draw can give a solution.
+    nominal.monteCarlo = MonteCarloSummary{options.draws, options.draws, options.seed};
+    return;
+  }
+  const Solution untouched = nominal;
+  try {
+    estimate(event, nominal, options, progress);
+  } catch (const std::exception& e) {
+    nominal = untouched;
+    nominal.monteCarlo = MonteCarloSummary{options.draws, options.draws, options.seed};
+    nominal.warnings.push_back(std::string("the Monte Carlo estimate could not run (") + e.what() +
+                               "); no uncertainties");
   }
 }
 

@@ -27,8 +27,9 @@ inline constexpr double kTableNodeSpacing = 0.1 * kPi / 180;
 inline constexpr double kTableLowNodeSpacing = 0.05 * kPi / 180;
 /// Apparent zenith angle beyond which rays bend faster and nodes are closer, radians (80 degrees).
 inline constexpr double kTableLowZenith = 80.0 * kPi / 180;
-/// Apparent zenith angles the table accepts, radians: from 0.1 to 89 degrees.
+/// Smallest apparent zenith angle a table holds, radians (0.1 degrees).
 inline constexpr double kTableMinZenith = 0.1 * kPi / 180;
+/// Largest apparent zenith angle a table holds, radians (89 degrees: 1 degree above the horizon).
 inline constexpr double kTableMaxZenith = 89.0 * kPi / 180;
 
 class RefractionTable {

@@ -15,11 +15,14 @@ RefractionTables::RefractionTables(const PreparedEvent& event, double sigmas, in
   runJobs(count, threadsFor(threads, count), [&](int i, int) {
     const PreparedSighting& s = event.sightings[static_cast<std::size_t>(i)];
     const PreparedStation& station = event.stations[s.station];
-    const double spread = sigmas * radToDeg(s.sigma);  // degrees of elevation
+    const double spread = std::min(sigmas * radToDeg(s.sigma), kTableMaxSpread);  // degrees of elevation
     const double a = apparentZenith(event.refraction, s.elevation - spread);
     const double b = apparentZenith(event.refraction, s.elevation + spread);
-    tables_[static_cast<std::size_t>(i)] =
-        RefractionTable(station.height, station.traceRadius, std::min(a, b), std::max(a, b));
+    // Clipped to what a table can hold; draws beyond it are traced directly.
+    const double low = std::max(std::min(a, b), kTableMinZenith);
+    const double high = std::min(std::max(a, b), kTableMaxZenith);
+    if (low <= high)
+      tables_[static_cast<std::size_t>(i)] = RefractionTable(station.height, station.traceRadius, low, high);
   });
 }
 

@@ -11,11 +11,15 @@ namespace sightline {
 
 /// Sigmas of a sighting's elevation either side of the given one that its table covers.
 inline constexpr double kTableSigmas = 6.0;
+/// Most elevation a table covers either side of the given one, degrees (keeps tables of
+/// very uncertain sightings small; draws beyond are traced directly).
+inline constexpr double kTableMaxSpread = 3.0;
 
 /// One refraction table per sighting of a prepared event, covering the
-/// apparent zenith angles of elevations within `sigmas` of the sighting's sigma
-/// of the given elevation (built on `threads` threads; 0: all cores). Sightings
-/// whose range cannot be tabulated (near the zenith or the horizon) get an empty table.
+/// apparent zenith angles of elevations within `sigmas` times the sighting's
+/// sigma (at most kTableMaxSpread) of the given elevation, clipped to what a
+/// table can hold (built on `threads` threads; 0: all cores). Sightings whose
+/// whole range lies beyond that (at the zenith or the horizon) get an empty table.
 class RefractionTables {
  public:
   RefractionTables(const PreparedEvent& event, double sigmas, int threads);

@@ -280,3 +280,29 @@ TEST(RefractionTables, NoneForStraightLinesOfSight) {
 
 }  // namespace
 }  // namespace sightline
+
+namespace sightline {
+namespace {
+
+// Very uncertain sightings and sightings near the horizon get tables clipped to
+// what a table can hold, not none at all.
+TEST(RefractionTables, ClipWideAndLowRanges) {
+  Event event = testing_events::referenceCase().event;
+  event.refraction = Refraction::Apparent;
+  event.stations[0].sightings[0].elevation = 2.0;
+  event.stations[0].sightings[0].sigma = 1.0;   // 2 +- 3 degrees: partly below what a table holds
+  event.stations[1].sightings[0].sigma = 2.0;   // +-12 degrees asked, 3 kept
+  const PreparedEvent prepared = prepare(event);
+  const RefractionTables tables(prepared, kTableSigmas, 2);
+  const RefractionTable& low = tables.forSighting(0);
+  ASSERT_FALSE(low.empty());
+  EXPECT_DOUBLE_EQ(low.zenithHigh(), kTableMaxZenith);
+  EXPECT_NEAR(radToDeg(low.zenithLow()), 85.0, 1e-9);
+  const std::size_t wide = prepared.stationSightings[1][0];
+  const RefractionTable& clipped = tables.forSighting(wide);
+  ASSERT_FALSE(clipped.empty());
+  EXPECT_NEAR(radToDeg(clipped.zenithHigh() - clipped.zenithLow()), 2 * kTableMaxSpread, 1e-9);
+}
+
+}  // namespace
+}  // namespace sightline
