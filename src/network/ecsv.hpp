@@ -14,14 +14,19 @@ struct EcsvOptions {
   HeightReference heights = HeightReference::MeanSeaLevel;
 };
 
-/// One station from the text of an ECSV file named `fileName`.
+/// A station read from one file, or why it could not be.
 struct StationReadResult {
   Station station;
   std::optional<InputError> error;
 };
+/// One station from the text of an ECSV file named `fileName`: position in geodetic
+/// degrees and metres (options.heights), sightings in degrees with UTC times,
+/// first and last labelled "begin" and "end"; errors give file, line, column and the column or meta key.
 StationReadResult readEcsvStation(const std::string& text, const std::string& fileName, const EcsvOptions& options);
 
-/// An event from two or more ECSV files (read from disk); refraction Corrected.
+/// An event from two or more ECSV files (read from disk), one station per file in
+/// the order given; refraction Corrected, time the earliest sighting's, name the meta
+/// "event" or the first file's name.
 EventReadResult readEcsvEvent(const std::vector<std::string>& files, const EcsvOptions& options);
 
 /// True when the file name or its first bytes look like ECSV ("# %ECSV").
