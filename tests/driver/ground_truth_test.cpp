@@ -1,16 +1,20 @@
 // A straight fireball path at meteor heights seen from two stations: the
 // sightings are computed here from the horizon frame's own definition (south,
 // east, up; azimuth from south through west), without the tool's code, and the
-// tool must give back the true points, distances and flight direction.
+// tool must give back the true points, distances and flight direction. With
+// refraction, the apparent elevations come from a forward trace written here
+// through the library's model atmosphere.
 #include <gtest/gtest.h>
 
 #include <ostream>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "earth/refraction.hpp"
 #include "run_helpers.hpp"
 
 namespace sightline {
@@ -125,9 +129,11 @@ class GroundTruth : public ::testing::TestWithParam<Scene> {
                   c.lat2, c.h2, s[2].azimuth, s[2].elevation, s[3].azimuth, s[3].elevation, flags);
     return text;
   }
-  // Runs the tool on the sightings in refraction mode 2; returns its output.
-  std::string solve(const Sighting (&s)[4], const char* flags) const {
-    const auto path = testing::writeTempFile(std::string(GetParam().name) + ".txt", file(s, flags));
+  // Runs the tool on the sightings in refraction mode `mode`; returns its output.
+  std::string solve(const Sighting (&s)[4], const char* flags, const char* mode = "2") const {
+    std::string text = file(s, flags);
+    text = testing::withLine(text, 17, mode);
+    const auto path = testing::writeTempFile(std::string(GetParam().name) + ".txt", text);
     const auto result = testing::runTool(path);
     std::remove(path.c_str());
     EXPECT_EQ(result.status, 0) << result.output;
@@ -175,6 +181,78 @@ TEST_P(GroundTruth, TwoSightingsOfOnePointMeetThere) {
   const auto points = printedPoints(output);
   ASSERT_EQ(points.size(), 1u);
   expectPoint(points[0], p);
+}
+
+// Swept angle (radians, at the Earth's centre) of a ray leaving a station at
+// radius r0 (metres) above the base radius `base` at apparent zenith angle z0
+// (radians) when it reaches radius `target`: straight within each 10 m shell,
+// Snell's law at each boundary, the last shell entered only up to `target`.
+double sweptTo(double z0, double r0, double base, double target) {
+  double r = r0, z = z0, swept = 0, n = refractiveIndexAt(r0 - base);
+  while (r + kShellStep < target) {
+    const double outer = std::asin(std::sin(z) * r / (r + kShellStep));
+    swept += z - outer;
+    r += kShellStep;
+    const double inner = refractiveIndexAt(r - base);
+    z = std::asin(std::sin(outer) * n / inner);
+    n = inner;
+  }
+  return swept + z - std::asin(std::sin(z) * r / target);
+}
+
+// The elevation (degrees) under which a station sees `point` through the model
+// atmosphere: the apparent zenith angle whose ray passes through the point.
+double apparentElevation(V station, V point) {
+  const double lat = std::asin(station.z / norm(station));
+  const double r0 = norm(station), base = radiusAt(lat), target = norm(point);
+  const double angle = std::acos(dotp(station, point) / (r0 * target));
+  double low = rad(90 - sight(station, point).elevation) - rad(1);  // apparent: seen higher
+  double high = rad(90 - sight(station, point).elevation);
+  for (int i = 0; i < 200 && high - low > 1e-15; ++i) {
+    const double mid = 0.5 * (low + high);
+    (sweptTo(mid, r0, base, target) < angle ? low : high) = mid;
+  }
+  return 90 - deg(0.5 * (low + high));
+}
+
+// The elevation that star-calibrated astrometry gives for an apparent one:
+// the e for which e + standard refraction(e) is the apparent elevation.
+double correctedAsForAStar(double apparent) {
+  double e = apparent;
+  for (int i = 0; i < 100; ++i) e = apparent - standardRefraction(e);
+  return e;
+}
+
+double printedDistance(const Printed& a, const Printed& b) {
+  const V pa = place(a.lon, a.lat, a.h * 1000), pb = place(b.lon, b.lat, b.h * 1000);
+  return norm(pa - pb);
+}
+
+TEST_P(GroundTruth, RefractedSightingsGiveTheTruePointsInModesZeroAndOne) {
+  const V p1 = along(0.15), p2 = along(0.85), q1 = along(0.3), q2 = along(0.7);
+  const V st1 = station1(), st2 = station2();
+  const V targets[4] = {p1, p2, q1, q2};
+  const V from[4] = {st1, st1, st2, st2};
+  Sighting apparent[4], corrected[4];
+  for (int k = 0; k < 4; ++k) {
+    apparent[k] = {sight(from[k], targets[k]).azimuth, apparentElevation(from[k], targets[k])};
+    corrected[k] = {apparent[k].azimuth, correctedAsForAStar(apparent[k].elevation)};
+    // Refraction lifts every point: the test would not tell traced from straight otherwise.
+    ASSERT_GT(apparent[k].elevation - sight(from[k], targets[k]).elevation, 5.0 / 3600);
+  }
+  for (const char* mode : {"1", "0"}) {
+    SCOPED_TRACE(std::string("mode ") + mode);
+    const Sighting(&sightings)[4] = mode[0] == '1' ? apparent : corrected;
+    const auto points = printedPoints(solve(sightings, "1\n1\n1\n1\n", mode));
+    ASSERT_EQ(points.size(), 4u);
+    for (int k = 0; k < 4; ++k) EXPECT_LT(printedDistance(points[k], truth(targets[k])), 0.5) << "point " << k;
+    // Straight lines of sight through the same elevations miss by metres.
+    const auto straight = printedPoints(solve(sightings, "1\n1\n1\n1\n", "2"));
+    ASSERT_EQ(straight.size(), 4u);
+    double worst = 0;
+    for (int k = 0; k < 4; ++k) worst = std::max(worst, printedDistance(straight[k], truth(targets[k])));
+    EXPECT_GT(worst, 2.0);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
