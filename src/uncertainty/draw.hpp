@@ -22,14 +22,19 @@ class DrawSetup {
   /// The nominal inner solution: the warm start of every draw.
   const CoreResult& nominal() const { return nominal_; }
   const RefractionTables& tables() const { return *tables_; }
-  /// Per sighting: angle (radians) at the trace sphere's centre of its nominal point; NaN when none.
-  const std::vector<double>& nominalTargets() const { return targets_; }
+  /// Where sighting i's point goes, to first order, when the angles change
+  /// by `azimuthChange` and `elevationChange` (degrees, per sighting): ECEF
+  /// metres; NaN when the nominal solution has no point for it.
+  Vector3 predictedPoint(std::size_t i, const std::vector<double>& azimuthChange,
+                         const std::vector<double>& elevationChange) const;
 
  private:
   PreparedEvent prepared_;
   CoreResult nominal_;
   std::unique_ptr<RefractionTables> tables_;
-  std::vector<double> targets_;
+  // Per sighting i, per angle j: change of point i (metres) per degree of azimuth
+  // j ([i * 2n + 2j]) and of elevation j ([i * 2n + 2j + 1]).
+  std::vector<Vector3> gradient_;
 };
 
 /// The part of the draws that one thread owns: a tracer and scratch space.
@@ -51,6 +56,7 @@ class DrawWorker {
   TableTracer tracer_;
   CoreResult start_;  // the nominal solution with line-of-sight elevations refracted for this draw
   std::vector<double> azimuths_, elevations_;
+  std::vector<double> azimuthChange_, elevationChange_;  // degrees, from the given angles
 };
 
 }  // namespace sightline
