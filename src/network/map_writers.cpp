@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -248,9 +249,45 @@ double kmlAltitude(const GeodeticPosition& p, const Geoid* geoid) {
   return msl ? *msl : p.height;
 }
 
+/// `text` as XML 1.0 may carry it: bytes that are not UTF-8 become U+FFFD,
+/// control characters other than tab and line breaks are dropped.
+std::string xmlSafe(const std::string& text) {
+  static const std::string kReplacement = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    // Length and smallest code point of the sequence a lead byte starts.
+    const int length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? (c <= 0xEF ? 3 : 0) : c >= 0xC2 ? 2 : 0;
+    std::uint32_t code = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
+    bool valid = length > 0 && i + static_cast<std::size_t>(length) <= text.size();
+    for (int k = 1; valid && k < length; ++k) {
+      const auto b = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      valid = (b & 0xC0u) == 0x80u;
+      code = (code << 6) | (b & 0x3Fu);
+    }
+    valid = valid && !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF) || code >= 0xFFFE)) &&
+            !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
+    if (valid) {
+      out.append(text, i, static_cast<std::size_t>(length));
+      i += static_cast<std::size_t>(length);
+    } else {
+      out += kReplacement;
+      ++i;
+    }
+  }
+  return out;
+}
+
 pugi::xml_node addText(pugi::xml_node parent, const char* name, const std::string& text) {
   pugi::xml_node node = parent.append_child(name);
-  node.text().set(text.c_str());
+  node.text().set(xmlSafe(text).c_str());
   return node;
 }
 

@@ -233,6 +233,15 @@ TEST(Kml, WithoutTheGeoidSaysWhichHeightsItUsed) {
   EXPECT_STREQ(trajectory.node().child_value(), "-169.90000000,45.20000000,85000.000 -169.70000000,45.30000000,40000.000");
 }
 
+TEST(Kml, NamesThatAreNotXmlTextAreMadeSafe) {
+  Fixture f = solved();
+  f.event.stations[1].name = std::string("Bad\x01 byte \xff and \xc3\xa9 and \xe2\x82");
+  const std::string text = write(writeKml, f, nullptr);
+  const pugi::xml_document doc = parseKml(text);
+  EXPECT_TRUE(doc.select_node("//Placemark[name='Bad byte \xef\xbf\xbd and \xc3\xa9 and \xef\xbf\xbd\xef\xbf\xbd']"))
+      << text;
+}
+
 TEST(Kml, DegenerateSolutionIsStillADocument) {
   const pugi::xml_document doc = parseKml(write(writeKml, degenerate(), nullptr));
   EXPECT_EQ(doc.select_nodes("//Placemark").size(), 2u);
