@@ -43,13 +43,16 @@ double standardDeviation(const std::vector<double>& values) {
 double quantile(std::vector<double> values, double fraction) {
   if (values.empty()) return std::numeric_limits<double>::quiet_NaN();
   fraction = std::clamp(fraction, 0.0, 1.0);
-  std::sort(values.begin(), values.end());
   const double position = fraction * static_cast<double>(values.size() - 1);
   const double below = std::floor(position);
   const std::size_t k = static_cast<std::size_t>(below);
-  if (k + 1 >= values.size()) return values.back();
+  // The k-th smallest value, and the smallest of those after it: no full sort needed.
+  const auto kth = values.begin() + static_cast<std::ptrdiff_t>(k);
+  std::nth_element(values.begin(), kth, values.end());
+  if (k + 1 >= values.size()) return *kth;
+  const double next = *std::min_element(kth + 1, values.end());
   const double t = position - below;
-  return values[k] + t * (values[k + 1] - values[k]);
+  return *kth + t * (next - *kth);
 }
 
 double wrapDegrees(double angle) {
