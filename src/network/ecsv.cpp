@@ -221,7 +221,8 @@ class StationParser {
   }
 
   std::optional<InputError> readHeader(std::size_t& pos, int& line) {
-    pos = 0;
+    // A UTF-8 byte order mark, as some editors save, is not part of the text.
+    pos = text_.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
     line = 1;
     bool first = true;
     while (pos < text_.size() && text_[pos] == '#') {
@@ -538,7 +539,7 @@ bool looksLikeEcsv(const std::string& fileName, const std::string& text) {
     return std::equal(suffix.begin(), suffix.end(), fileName.end() - static_cast<std::ptrdiff_t>(suffix.size()),
                       [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
   };
-  return endsWith(".ecsv") || text.rfind("# %ECSV", 0) == 0;
+  return endsWith(".ecsv") || text.rfind("# %ECSV", 0) == 0 || text.rfind("\xEF\xBB\xBF# %ECSV", 0) == 0;
 }
 
 }  // namespace sightline

@@ -124,12 +124,14 @@ struct TableCase {
   const char* name;
   const char* delimiterLine;
   const char* table;
+  const char* before = "";  ///< bytes before the header
 };
 
 class EcsvTableLayout : public ::testing::TestWithParam<TableCase> {};
 
 TEST_P(EcsvTableLayout, ReadsTheSameTwoSightings) {
-  const StationReadResult r = readEcsvStation(minimalFile("", GetParam().delimiterLine, GetParam().table), "x.ecsv", {});
+  const std::string text = GetParam().before + minimalFile("", GetParam().delimiterLine, GetParam().table);
+  const StationReadResult r = readEcsvStation(text, "x.ecsv", {});
   ASSERT_FALSE(r.error) << r.error->text();
   ASSERT_EQ(r.station.sightings.size(), 2u);
   EXPECT_DOUBLE_EQ(r.station.sightings[0].azimuth, 100.0);
@@ -155,6 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "datetime,azimuth,altitude\r\n2026-11-14T21:03:07,100,30\r\n2026-11-14T21:03:08,101,31\r\n"},
         TableCase{"blanks_around_comma_fields", "# delimiter: ','\n",
                   "datetime, azimuth ,altitude\n2026-11-14T21:03:07 , 100,30\n2026-11-14T21:03:08,101 , +31\n"},
+        TableCase{"after_a_byte_order_mark", "# delimiter: ','\n",
+                  "datetime,azimuth,altitude\n2026-11-14T21:03:07,100,30\n2026-11-14T21:03:08,101,31\n", "\xEF\xBB\xBF"},
         TableCase{"semicolon_as_the_header_says", "# delimiter: ';'\n",
                   "datetime;azimuth;altitude\n2026-11-14T21:03:07;100;30\n2026-11-14T21:03:08;101;31\n"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -344,6 +348,7 @@ TEST(EcsvDetection, ByExtensionOrFirstBytes) {
   EXPECT_TRUE(looksLikeEcsv("cam.ecsv", ""));
   EXPECT_TRUE(looksLikeEcsv("CAM.ECSV", ""));
   EXPECT_TRUE(looksLikeEcsv("cam.txt", "# %ECSV 1.0\n"));
+  EXPECT_TRUE(looksLikeEcsv("cam.txt", "\xEF\xBB\xBF# %ECSV 1.0\n"));
   EXPECT_FALSE(looksLikeEcsv("event.json", "{\"stations\": []}"));
   EXPECT_FALSE(looksLikeEcsv("ecsv", "# comment"));
 }
