@@ -206,7 +206,10 @@ int runSolve(const Context& c, const SolveOptions& o) {
 
   std::string geoidMessage;
   const std::unique_ptr<Geoid> geoid = Geoid::open(geoidMessage);
-  if (auto error = toEllipsoidHeights(event, geoid.get(), geoidMessage)) return c.message(kExitInput, error->text());
+  if (auto error = toEllipsoidHeights(event, geoid.get(), geoidMessage)) {
+    if (error->file.empty()) error->file = joined(o.inputs);
+    return c.message(kExitInput, error->text());
+  }
 
   if (!o.refraction.empty()) event.refraction = *refractionFromName(o.refraction);
   MonteCarloOptions mc = event.monteCarlo;
