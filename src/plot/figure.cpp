@@ -48,7 +48,9 @@ constexpr double kNoteSize = 13.0;
 
 constexpr double kMarkerRadius = 6.0;         // station markers on the map
 constexpr double kPointRadius = 4.0;          // sighting points in the profile and residuals
-constexpr double kMinEllipsePixels = 5.0;     // smaller 1-sigma ellipses are drawn enlarged
+constexpr double kMinEllipsePixels = 12.0;    // 1-sigma ellipses are enlarged to at least this semi-axis, clear of markers
+constexpr double kMaxCommonEllipse = 0.25;    // ellipses share one factor unless it would make one wider than this part of the map
+constexpr double kBandReach = 4.0;            // residual axes reach at most this many times the largest residual to show a band
 constexpr double kPi = std::numbers::pi;
 
 // Okabe and Ito's qualitative palette (without black, used for the trajectory),
@@ -390,6 +392,26 @@ void drawMarkMarker(cairo_t* cr, const std::string& label, double x, double y) {
   }
 }
 
+void drawMark(cairo_t* cr, const TrackMark& m, double x, double y) {
+  drawMarkMarker(cr, m.triangulated ? std::string() : m.label, x, y);
+}
+
+// The text beside a mark: its name and height. A triangulated point right on the
+// line's end of the same name goes without, so that the end is not named twice.
+template <class Position>
+std::string markText(const FigureScene& scene, const TrackMark& m, Position position) {
+  if (m.triangulated) {
+    const auto p = position(m);
+    for (const TrackMark& other : scene.marks)
+      if (!other.triangulated && other.label == m.label) {
+        const auto q = position(other);
+        if (std::hypot(p[0] - q[0], p[1] - q[1]) < 12.0) return "";
+      }
+    return "\u201c" + m.label + "\u201d " + number(m.height, 1) + " km";
+  }
+  return m.label + " " + number(m.height, 1) + " km";
+}
+
 // ---------------------------------------------------------------- labels
 
 // Places text labels next to their points without covering each other or the
@@ -482,7 +504,7 @@ std::string ellipseLegend(const FigureScene& scene, const std::vector<EllipseSca
   std::string text = "1\u03c3 ellipse";
   if (scene.ellipses.size() > 1) text += "s";
   bool same = true;
-  for (const EllipseScale& s : scales) same = same && s.factor == scales.front().factor;
+  for (const EllipseScale& s : scales) same = same && (!s.drawn || s.factor == scales.front().factor);
   auto factorText = [](double f) { return f == 1.0 ? std::string("to scale") : "\u00d7" + number(f, 0); };
   if (same) return text + ", " + factorText(scales.front().factor);
   text += ":";
@@ -605,28 +627,37 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
     }
   }
   // 1-sigma ellipses, enlarged by a power of ten when too small to see.
-  std::vector<EllipseScale> scales;
-  for (const MapEllipse& e : scene.ellipses) {
-    EllipseScale s;
-    const double major = e.major * x.perUnit();
-    if (std::isfinite(major) && major > 0.0) {
-      while (major * s.factor < kMinEllipsePixels && s.factor < 1e9) s.factor *= 10.0;
-      s.drawn = true;
-      const auto c = px(e.centre);
-      cairo_save(cr);
-      cairo_translate(cr, c[0], c[1]);
-      cairo_rotate(cr, -e.angle);
-      cairo_scale(cr, major * s.factor, std::max(e.minor * x.perUnit() * s.factor, 0.3));
-      cairo_new_path(cr);
-      cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * kPi);
-      cairo_restore(cr);
-      cairo_set_source_rgba(cr, 0.35, 0.35, 0.35, 0.25);
-      cairo_fill_preserve(cr);
-      setGrey(cr, 0.15);
-      cairo_set_line_width(cr, 1.2);
-      cairo_stroke(cr);
-    }
-    scales.push_back(s);
+  std::vector<EllipseScale> scales(scene.ellipses.size());
+  double commonFactor = 1.0, largest = 0.0;
+  for (std::size_t i = 0; i < scene.ellipses.size(); ++i) {
+    const double major = scene.ellipses[i].major * x.perUnit();
+    if (!std::isfinite(major) || !(major > 0.0)) continue;
+    EllipseScale& s = scales[i];
+    while (major * s.factor < kMinEllipsePixels && s.factor < 1e9) s.factor *= 10.0;
+    s.drawn = true;
+    commonFactor = std::max(commonFactor, s.factor);
+    largest = std::max(largest, major);
+  }
+  // One factor for all when that keeps the largest ellipse small: sizes stay comparable.
+  if (largest * commonFactor <= kMaxCommonEllipse * f.width)
+    for (EllipseScale& s : scales)
+      if (s.drawn) s.factor = commonFactor;
+  for (std::size_t i = 0; i < scene.ellipses.size(); ++i) {
+    if (!scales[i].drawn) continue;
+    const MapEllipse& e = scene.ellipses[i];
+    const auto c = px(e.centre);
+    cairo_save(cr);
+    cairo_translate(cr, c[0], c[1]);
+    cairo_rotate(cr, -e.angle);
+    cairo_scale(cr, e.major * x.perUnit() * scales[i].factor, std::max(e.minor * x.perUnit() * scales[i].factor, 0.3));
+    cairo_new_path(cr);
+    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * kPi);
+    cairo_restore(cr);
+    cairo_set_source_rgba(cr, 0.35, 0.35, 0.35, 0.25);
+    cairo_fill_preserve(cr);
+    setGrey(cr, 0.15);
+    cairo_set_line_width(cr, 1.2);
+    cairo_stroke(cr);
   }
   // Ground track with the direction of flight.
   if (scene.track.size() >= 2) {
@@ -660,11 +691,13 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
     drawStationMarker(cr, s.station, p[0], p[1], kMarkerRadius);
     placer.occupy(p[0], p[1], kMarkerRadius + 1.0);
   }
-  for (const TrackMark& m : scene.marks) {
-    const auto p = px(m.at);
-    drawMarkMarker(cr, m.label, p[0], p[1]);
-    placer.occupy(p[0], p[1], 6.0);
-  }
+  for (bool triangulated : {true, false})  // the line's ends on top
+    for (const TrackMark& m : scene.marks) {
+      if (m.triangulated != triangulated) continue;
+      const auto p = px(m.at);
+      drawMark(cr, m, p[0], p[1]);
+      placer.occupy(p[0], p[1], 6.0);
+    }
   setFont(cr, kLabelSize, true);
   for (const MapStation& s : scene.stations) {
     const auto p = px(s.at);
@@ -672,10 +705,13 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
     placer.place(s.name.empty() ? "station " + std::to_string(s.station + 1) : s.name, p[0], p[1], kMarkerRadius);
   }
   setFont(cr, kLabelSize);
+  const auto mapPosition = [&](const TrackMark& m) { return px(m.at); };
   for (const TrackMark& m : scene.marks) {
+    const std::string text = markText(scene, m, mapPosition);
+    if (text.empty()) continue;
     const auto p = px(m.at);
     setGrey(cr, 0.0);
-    placer.place(m.label + " " + number(m.height, 1) + " km", p[0], p[1], 6.0);
+    placer.place(text, p[0], p[1], 6.0);
   }
   // Scale bar in the emptiest bottom corner.
   {
@@ -755,16 +791,21 @@ void drawProfile(cairo_t* cr, const FigureLayout& layout, const FigureScene& sce
     drawStationMarker(cr, p.station, x(p.distance), y(p.height), kPointRadius, true);
     placer.occupy(x(p.distance), y(p.height), kPointRadius);
   }
-  for (const TrackMark& m : scene.marks) {
-    drawMarkMarker(cr, m.label, x(m.distance), y(m.height));
-    placer.occupy(x(m.distance), y(m.height), 6.0);
-  }
+  for (bool triangulated : {true, false})
+    for (const TrackMark& m : scene.marks) {
+      if (m.triangulated != triangulated) continue;
+      drawMark(cr, m, x(m.distance), y(m.height));
+      placer.occupy(x(m.distance), y(m.height), 6.0);
+    }
   if (!scene.fittedLine.empty()) placer.occupy(x(scene.fittedLine[scene.fittedLine.size() / 2].distance),
                                                y(scene.fittedLine[scene.fittedLine.size() / 2].height), 3.0);
   setFont(cr, kLabelSize);
+  const auto profilePosition = [&](const TrackMark& m) { return std::array<double, 2>{x(m.distance), y(m.height)}; };
   for (const TrackMark& m : scene.marks) {
+    const std::string text = markText(scene, m, profilePosition);
+    if (text.empty()) continue;
     setGrey(cr, 0.0);
-    placer.place(m.label + " " + number(m.height, 1) + " km", x(m.distance), y(m.height), 6.0);
+    placer.place(text, x(m.distance), y(m.height), 6.0);
   }
   cairo_restore(cr);
   if (empty) drawEmpty(cr, f, scene.profileNote);
@@ -783,16 +824,21 @@ bool sameSigma(const FigureScene& scene) {
 
 void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
   const FigureRect& f = layout.residuals;
-  double x0 = std::numeric_limits<double>::infinity(), x1 = -x0, most = 0.0;
+  double x0 = std::numeric_limits<double>::infinity(), x1 = -x0, largest = 0.0, widest = 0.0;
   for (const ResidualPoint& p : scene.residuals) {
     x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
-    most = std::max({most, std::fabs(p.residual), p.sigma});
+    if (std::isfinite(p.residual)) largest = std::max(largest, std::fabs(p.residual));
+    if (std::isfinite(p.sigma)) widest = std::max(widest, p.sigma);
   }
   if (!(x0 <= x1)) x0 = x1 = 0.0;
   padRange(x0, x1, 0.05, scene.residualsAgainstTime ? 0.2 : 2.0);
-  if (!(most > 0.0) || !std::isfinite(most)) most = 1.0;
+  // Room for the residuals first: the bands show whole unless they are far wider
+  // than every residual, which would flatten them onto the zero line.
+  double most = std::max(1.25 * largest, std::min(1.15 * widest, kBandReach * largest));
+  if (!(most > 0.0) || !std::isfinite(most)) most = widest > 0.0 ? 1.15 * widest : 1.0;
+  const bool bandCut = widest > most;
   const Scale x{x0, x1, f.x, f.x + f.width};
-  const Scale y{-most * 1.18, most * 1.18, f.y + f.height, f.y};
+  const Scale y{-most, most, f.y + f.height, f.y};
 
   drawPanelTitle(cr, f, "Residuals",
                  scene.residualNote.empty() ? "+ left of the track, as seen from the station" : scene.residualNote);
@@ -849,6 +895,16 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
   for (const ResidualPoint& p : scene.residuals) drawStationMarker(cr, p.station, x(p.x), y(p.residual), kPointRadius, true);
   cairo_restore(cr);
   if (scene.residuals.empty()) drawEmpty(cr, f, scene.residualNote);
+  if (bandCut) {
+    setFont(cr, kTickSize, false, true);
+    const std::string text = "\u00b11\u03c3 = " + number(widest, widest < 10.0 ? 1 : 0) + " arcsec, beyond the frame";
+    const Box b = textBox(cr, text, f.x + f.width - 6.0, f.y + 5.0, 1.0, 0.0);
+    cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.85);
+    cairo_rectangle(cr, b.x0 - 3.0, b.y0 - 1.0, b.x1 - b.x0 + 6.0, b.y1 - b.y0 + 2.0);
+    cairo_fill(cr);
+    setGrey(cr, 0.3);
+    drawText(cr, text, f.x + f.width - 6.0, f.y + 5.0, 1.0, 0.0);
+  }
   drawFrame(cr, f);
   drawAxes(cr, f, x, y, scene.residualsAgainstTime ? "time since the first sighting (s)" : "sighting number",
            "residual (arcsec)", empty ? 0 : 8, empty ? 0 : 6);
@@ -865,14 +921,25 @@ struct LegendEntry {
   std::string extra;  // shown after the text when there is room
 };
 
-// Rows of the legend: the stations, then the other entries from a fresh row.
-std::size_t legendRows(const std::vector<LegendEntry>& entries, int columns, std::size_t* stationRows = nullptr) {
-  std::size_t stations = 0;
-  for (const LegendEntry& e : entries) stations += e.kind == LegendKind::Station;
+// Where each legend entry goes (slot = row * columns + column): the stations, then the
+// other entries from a fresh row; the ellipse entry, the longest, takes two columns.
+// Returns the number of rows.
+std::size_t legendSlots(const std::vector<LegendEntry>& entries, int columns, std::vector<std::size_t>& slots) {
   const std::size_t c = static_cast<std::size_t>(columns);
-  const std::size_t first = (stations + c - 1) / c;
-  if (stationRows) *stationRows = first;
-  return first + (entries.size() - stations + c - 1) / c;
+  slots.clear();
+  std::size_t next = 0;
+  bool stations = true;
+  for (const LegendEntry& e : entries) {
+    if (stations && e.kind != LegendKind::Station) {
+      stations = false;
+      next = (next + c - 1) / c * c;
+    }
+    const std::size_t width = e.kind == LegendKind::Ellipse && c > 1 ? 2 : 1;
+    if (next % c + width > c) next = (next / c + 1) * c;
+    slots.push_back(next);
+    next += width;
+  }
+  return (next + c - 1) / c;
 }
 
 std::vector<LegendEntry> legendEntries(const FigureScene& scene, const std::vector<EllipseScale>& scales,
@@ -888,21 +955,22 @@ std::vector<LegendEntry> legendEntries(const FigureScene& scene, const std::vect
     entries.push_back({LegendKind::Station, s.station, text, count});
   }
   if (!scene.track.empty()) entries.push_back({LegendKind::Track, 0, "ground track, direction of flight", ""});
-  for (const TrackMark& m : scene.marks)
+  for (const TrackMark& m : scene.marks) {
+    if (m.triangulated) continue;
     if (m.label == "begin") entries.push_back({LegendKind::Begin, 0, "begin (height)", ""});
-    else if (m.label == "end") entries.push_back({LegendKind::End, 0, "end (height)", ""});
-  if (std::any_of(scene.marks.begin(), scene.marks.end(),
-                  [](const TrackMark& m) { return m.label != "begin" && m.label != "end"; }))
-    entries.push_back({LegendKind::Point, 0, "labelled point", ""});
+    if (m.label == "end") entries.push_back({LegendKind::End, 0, "end (height)", ""});
+  }
+  if (std::any_of(scene.marks.begin(), scene.marks.end(), [](const TrackMark& m) { return m.triangulated; }))
+    entries.push_back({LegendKind::Point, 0, "point triangulated from its label", ""});
   if (std::any_of(scene.sightLines.begin(), scene.sightLines.end(), [](const MapSightLine& l) { return l.toPoint; }))
     entries.push_back({LegendKind::SightLine, 0, "lines of sight to the points", ""});
   if (std::any_of(scene.sightLines.begin(), scene.sightLines.end(), [](const MapSightLine& l) { return !l.toPoint; }))
     entries.push_back({LegendKind::Ray, 0, "azimuth without a point", ""});
-  if (!scene.ellipses.empty() && !scales.empty()) entries.push_back({LegendKind::Ellipse, 0, ellipseLegend(scene, scales), ""});
   if (!scene.fittedLine.empty()) entries.push_back({LegendKind::Fitted, 0, "trajectory line (profile)", ""});
   if (!scene.residuals.empty())
     entries.push_back({LegendKind::Band, 0,
                        sameSigma(scene) ? "\u00b11\u03c3 of the sightings (residuals)" : "\u00b11\u03c3 of a station (residuals)", ""});
+  if (!scene.ellipses.empty() && !scales.empty()) entries.push_back({LegendKind::Ellipse, 0, ellipseLegend(scene, scales), ""});
   return entries;
 }
 
@@ -911,12 +979,12 @@ void drawLegend(cairo_t* cr, const FigureLayout& layout, const std::vector<Legen
   setFont(cr, kLegendSize);
   const double columnWidth = r.width / layout.legendColumns;
   const std::size_t columns = static_cast<std::size_t>(layout.legendColumns);
-  std::size_t stationRows = 0, stations = 0;
-  legendRows(entries, layout.legendColumns, &stationRows);
-  for (const LegendEntry& e : entries) stations += e.kind == LegendKind::Station;
+  std::vector<std::size_t> slots;
+  legendSlots(entries, layout.legendColumns, slots);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const LegendEntry& e = entries[i];
-    const std::size_t slot = i < stations ? i : stationRows * columns + (i - stations);
+    const std::size_t slot = slots[i];
+    const double span = e.kind == LegendKind::Ellipse && columns > 1 ? 2.0 : 1.0;
     const double cx = r.x + (slot % columns) * columnWidth;
     const double cy = r.y + (slot / columns) * kLegendRow + kLegendRow / 2.0;
     const double sx = cx + 12.0;  // symbol centre
@@ -985,7 +1053,7 @@ void drawLegend(cairo_t* cr, const FigureLayout& layout, const std::vector<Legen
         break;
     }
     setGrey(cr, 0.1);
-    const double room = columnWidth - 34.0;
+    const double room = span * columnWidth - 34.0;
     const std::string text = textWidth(cr, e.text + e.extra) <= room ? e.text + e.extra : fitText(cr, e.text, room);
     drawText(cr, text, cx + 30.0, cy, 0.0, 0.5);
   }
@@ -1098,7 +1166,8 @@ FigureLayout figureLayout(const FigureScene& scene) {
   layout.legendColumns = static_cast<int>((kWidth - 2.0 * kMargin) / kLegendColumnWidth);
   const std::vector<LegendEntry> entries = legendEntries(scene, std::vector<EllipseScale>(scene.ellipses.size()), nullptr);
   layout.legendEntries = entries.size();
-  const std::size_t rows = legendRows(entries, layout.legendColumns);
+  std::vector<std::size_t> slots;
+  const std::size_t rows = legendSlots(entries, layout.legendColumns, slots);
   layout.legend = {kMargin, kPanelsBottom, kWidth - 2.0 * kMargin, rows * kLegendRow};
   // Wrap the caption with the font it is drawn in.
   std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1));
@@ -1116,7 +1185,7 @@ bool writeFigure(const std::string& path, const Event& event, const Solution& so
                  std::string& error) {
   const std::optional<Format> format = formatOf(path);
   if (!format) {
-    error = path + ": the figure's format follows the file name's extension: .png, .svg or .pdf";
+    error = "the figure's format follows the file name's extension: .png, .svg or .pdf";
     return false;
   }
   const FigureScene scene = buildFigureScene(event, solution, context.source);
@@ -1126,7 +1195,7 @@ bool writeFigure(const std::string& path, const Event& event, const Solution& so
   std::string temporary = path + ".XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) {
-    error = path + ": cannot write the figure: " + std::strerror(errno);
+    error = std::string("cannot write the figure: ") + std::strerror(errno);
     return false;
   }
   const mode_t mask = umask(0);
@@ -1134,7 +1203,7 @@ bool writeFigure(const std::string& path, const Event& event, const Solution& so
   fchmod(fd, 0666 & ~mask);
   std::FILE* file = fdopen(fd, "wb");
   if (!file) {
-    error = path + ": cannot write the figure: " + std::strerror(errno);
+    error = std::string("cannot write the figure: ") + std::strerror(errno);
     close(fd);
     std::remove(temporary.c_str());
     return false;
@@ -1145,7 +1214,7 @@ bool writeFigure(const std::string& path, const Event& event, const Solution& so
   if (failure.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) failure = std::strerror(errno);
   if (!failure.empty()) {
     std::remove(temporary.c_str());
-    error = path + ": cannot write the figure: " + failure;
+    error = "cannot write the figure: " + failure;
     return false;
   }
   return true;

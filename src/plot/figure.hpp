@@ -10,7 +10,8 @@
 namespace sightline {
 
 /// Draws the figure into `path`; the format follows the extension (.svg, .png,
-/// .pdf). False with `error` set when it cannot be written.
+/// .pdf, in any case). False with `error` set when it cannot be written (the
+/// message does not repeat the path); the file is written whole or not at all.
 bool writeFigure(const std::string& path, const Event& event, const Solution& solution, const OutputContext& context,
                  std::string& error);
 

@@ -114,9 +114,17 @@ MapPoint toMap(const GeodeticPosition& origin, double latitude, double longitude
 }
 
 void fromMap(const GeodeticPosition& origin, const MapPoint& point, double& latitude, double& longitude) {
+  // The plane's point lies above the ground; the ground below it maps a little nearer the
+  // origin. The map is nearly the identity there, so a few corrections close the gap.
   const GeographicLib::LocalCartesian frame(origin.latitude, origin.longitude, 0.0);
-  double h = 0.0;
-  frame.Reverse(point.east * kMetresPerKm, point.north * kMetresPerKm, 0.0, latitude, longitude, h);
+  MapPoint aim = point;
+  for (int i = 0; i < 4; ++i) {
+    double h = 0.0;
+    frame.Reverse(aim.east * kMetresPerKm, aim.north * kMetresPerKm, 0.0, latitude, longitude, h);
+    const MapPoint reached = toMap(origin, latitude, longitude);
+    aim.east += point.east - reached.east;
+    aim.north += point.north - reached.north;
+  }
 }
 
 FigureScene buildFigureScene(const Event& event, const Solution& solution, const std::string& source) {
@@ -219,9 +227,9 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
       scene.fittedLine.push_back({0, f * lengthKm, p.height / kMetresPerKm});
     }
     scene.marks.push_back({"begin", mapOf(trajectory->begin.position), 0.0,
-                           trajectory->begin.position.height / kMetresPerKm});
+                           trajectory->begin.position.height / kMetresPerKm, false});
     scene.marks.push_back({"end", mapOf(trajectory->end.position), lengthKm,
-                           trajectory->end.position.height / kMetresPerKm});
+                           trajectory->end.position.height / kMetresPerKm, false});
     if (auto ellipse = ellipseOf(scene.origin, "begin", trajectory->begin)) scene.ellipses.push_back(*ellipse);
     if (auto ellipse = ellipseOf(scene.origin, "end", trajectory->end)) scene.ellipses.push_back(*ellipse);
   }
@@ -285,7 +293,8 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
   }
   for (const LabelledPoint& p : solution.points) {
     if (!finite(p.point.ecef) || !finite(p.point.position)) continue;
-    scene.marks.push_back({p.label, mapOf(p.point.position), distanceOf(p.point), p.point.position.height / kMetresPerKm});
+    scene.marks.push_back(
+        {p.label, mapOf(p.point.position), distanceOf(p.point), p.point.position.height / kMetresPerKm, true});
   }
 
   // Residuals: against time when every sighting shown has one, else against the sighting number.

@@ -42,6 +42,7 @@ struct TrackMark {
   MapPoint at;
   double distance = 0.0;  ///< km along the track from the begin point
   double height = 0.0;    ///< km above the ellipsoid
+  bool triangulated = false;  ///< a point triangulated from sightings with this label, not an end of the line
 };
 
 /// The 1-sigma ellipse of a point's horizontal position, on the ground map.
@@ -79,7 +80,7 @@ struct FigureScene {
   std::vector<MapStation> stations;     ///< every station, in event order
   std::vector<MapSightLine> sightLines;
   std::vector<MapPoint> track;          ///< ground projection of the trajectory, begin to end; empty without one
-  std::vector<TrackMark> marks;         ///< begin and end (with a trajectory), then labelled points
+  std::vector<TrackMark> marks;         ///< begin and end (with a trajectory), then triangulated labelled points
   std::vector<MapEllipse> ellipses;     ///< begin and end, when uncertainties are known
   std::string mapNote;                  ///< empty, or a short remark on what the map cannot show
 
@@ -104,7 +105,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
 /// Map coordinates (km east, km north) of a geodetic position's ground point, seen from `origin`.
 MapPoint toMap(const GeodeticPosition& origin, double latitude, double longitude);
 
-/// Geodetic latitude and longitude (degrees) of a map point seen from `origin`.
+/// Geodetic latitude and longitude (degrees) of the ground point that toMap() puts at `point` (km), seen from `origin`.
 void fromMap(const GeodeticPosition& origin, const MapPoint& point, double& latitude, double& longitude);
 
 }  // namespace sightline

@@ -189,26 +189,34 @@ TEST(FigurePaths, ExtensionIgnoresCase) {
   EXPECT_EQ(slurp(dir / "FIGURE.PNG").substr(1, 3), "PNG");
 }
 
-TEST(FigurePaths, MissingFolderGivesTheFileAndReason) {
-  const fs::path path = scratch("missing") / "no-such-folder" / "figure.svg";
+struct Unwritable {
+  std::string name;
+  std::string file;    // relative to a scratch folder that holds a regular file "plain.txt", or absolute
+  std::string reason;  // part of the message
+};
+
+class UnwritablePath : public ::testing::TestWithParam<Unwritable> {};
+
+TEST_P(UnwritablePath, GivesTheFileAndTheReasonAndLeavesNoFile) {
+  const fs::path dir = scratch("unwritable-" + GetParam().name);
+  { std::ofstream(dir / "plain.txt") << "x"; }
+  const fs::path path = GetParam().file[0] == '/' ? fs::path(GetParam().file) : dir / GetParam().file;
   const FigureCase c = test::figureCase("ThreeStationsWithUncertainty");
   std::string error;
   EXPECT_FALSE(writeFigure(path, c.event, c.solution, {}, error));
-  EXPECT_NE(error.find(path.string()), std::string::npos) << error;
-  EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+  EXPECT_EQ(error.rfind("cannot write the figure: ", 0), 0u) << error;
+  EXPECT_NE(error.find(GetParam().reason), std::string::npos) << error;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  EXPECT_FALSE(fs::exists(path));
 }
 
-TEST(FigurePaths, ReadOnlyFolderGivesAMessageAndLeavesNoFile) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  const fs::path dir = scratch("read-only");
-  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-  const FigureCase c = test::figureCase("ThreeStationsWithUncertainty");
-  std::string error;
-  EXPECT_FALSE(writeFigure(dir / "figure.pdf", c.event, c.solution, {}, error));
-  EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
-  fs::permissions(dir, fs::perms::owner_all);
-  EXPECT_TRUE(fs::is_empty(dir));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Paths, UnwritablePath,
+    ::testing::Values(Unwritable{"MissingFolder", "no-such-folder/figure.svg", "No such file"},
+                      Unwritable{"FileAsFolder", "plain.txt/figure.png", "Not a directory"},
+                      // Not even root may create files here.
+                      Unwritable{"KernelFolder", "/proc/sightline-figure.pdf", ""}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(FigurePaths, ReplacesAnOldFileAndLeavesNoTemporaryBehind) {
   const fs::path dir = scratch("replace");
@@ -222,6 +230,17 @@ TEST(FigurePaths, ReplacesAnOldFileAndLeavesNoTemporaryBehind) {
   { std::ofstream(dir / "plain.txt") << "x"; }
   EXPECT_EQ(fs::status(dir / "figure.svg").permissions(), fs::status(dir / "plain.txt").permissions());
 }
+
+// Removes the scratch folders when the tests are done.
+class ScratchCleaner : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(fs::path(::testing::TempDir()) / ("sightline-plot-" + std::to_string(getpid())), ignored);
+  }
+};
+
+const auto* const kCleaner = ::testing::AddGlobalTestEnvironment(new ScratchCleaner);
 
 }  // namespace
 }  // namespace sightline
