@@ -17,7 +17,7 @@ constexpr double kMinGradientStep = 1e-4;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 }  // namespace
 
-DrawSetup::DrawSetup(const Event& event, int threads) : prepared_(prepare(event)) {
+DrawSetup::DrawSetup(const Event& event, int threads, bool predictPoints) : prepared_(prepare(event)) {
   const std::size_t n = prepared_.sightings.size();
   std::vector<double> azimuths(n), elevations(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -30,7 +30,7 @@ DrawSetup::DrawSetup(const Event& event, int threads) : prepared_(prepare(event)
 
   // How the points move with each angle: central differences over one sigma.
   gradient_.assign(n * 2 * n, Vector3());  // no gradient: the nominal point
-  if (prepared_.refraction == Refraction::None || !nominal_.hasLine) return;
+  if (!predictPoints || prepared_.refraction == Refraction::None || !nominal_.hasLine) return;
   TableTracer tracer(prepared_, *tables_);
   for (std::size_t j = 0; j < n; ++j) {
     const double step = std::max(radToDeg(prepared_.sightings[j].sigma), kMinGradientStep);

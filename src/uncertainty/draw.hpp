@@ -15,14 +15,18 @@ namespace sightline {
 /// nominal inner solution (direct trace) and the refraction tables.
 class DrawSetup {
  public:
-  /// Prepares `event`, solves it once and builds the tables on `threads` threads (0: all cores).
-  DrawSetup(const Event& event, int threads);
+  /// Prepares `event`, solves it once and builds the tables on `threads`
+  /// threads (0: all cores). With `predictPoints`, also finds how the points
+  /// move with each angle (four solves per sighting), so that draws start
+  /// closer to their answer; worth it for runs of many more draws than that.
+  DrawSetup(const Event& event, int threads, bool predictPoints = true);
 
   const PreparedEvent& prepared() const { return prepared_; }
   /// The nominal inner solution: the warm start of every draw.
   const CoreResult& nominal() const { return nominal_; }
   const RefractionTables& tables() const { return *tables_; }
-  /// Where sighting i's point goes, to first order, when the angles change
+  /// Where sighting i's point goes, to first order (its nominal point without
+  /// predictPoints), when the angles change
   /// by `azimuthChange` and `elevationChange` (degrees, per sighting): ECEF
   /// metres; NaN when the nominal solution has no point for it.
   Vector3 predictedPoint(std::size_t i, const std::vector<double>& azimuthChange,
