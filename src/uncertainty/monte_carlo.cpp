@@ -23,6 +23,8 @@ constexpr double kLowQuantile = 0.025;
 constexpr double kHighQuantile = 0.975;
 // Draws per solve of the points' gradients below which the gradients are not worth their cost.
 constexpr std::size_t kDrawsPerGradientSolve = 4;
+// Most sightings for the points' gradients (their size and use grow with its square).
+constexpr std::size_t kMaxGradientSightings = 200;
 
 bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
@@ -77,7 +79,8 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
   // The points' gradients cost four solves per sighting: worth it when the draws are many more.
   std::size_t sightings = 0;
   for (const Station& station : event.stations) sightings += station.sightings.size();
-  const bool predict = static_cast<std::size_t>(draws) >= kDrawsPerGradientSolve * 4 * sightings;
+  const bool predict = static_cast<std::size_t>(draws) >= kDrawsPerGradientSolve * 4 * sightings &&
+                       sightings <= kMaxGradientSightings;
   const DrawSetup setup(event, threads, predict);
   const PreparedEvent& prepared = setup.prepared();
   const std::size_t n = prepared.sightings.size();
