@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "run_helpers.hpp"
 
 namespace sightline {
@@ -40,11 +42,17 @@ std::string withoutNaNSign(std::string text) {
   return text;
 }
 
+// Warnings are on in the tool: standard output stays byte for byte as stored,
+// and every line of standard error is a warning naming the file.
 TEST_P(ObservationFiles, PrintExactlyTheExpectedReport) {
   const std::string name = GetParam().name;
-  const auto result = runTool(casePath(name + ".txt"));
+  const std::string path = casePath(name + ".txt");
+  const auto result = runTool(path);
   EXPECT_EQ(withoutNaNSign(result.output), withoutNaNSign(readFile(casePath(name + ".out"))));
   EXPECT_EQ(result.status, GetParam().status);
+  for (std::size_t at = 0; at < result.warnings.size(); at = result.warnings.find('\n', at) + 1) {
+    EXPECT_EQ(result.warnings.compare(at, path.size() + 11, "sightline: " + path), 0) << result.warnings;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -78,6 +86,20 @@ TEST(ToolMessages, ArgumentsAndUnreadableFiles) {
   EXPECT_EQ(directory.status, 1);
   auto extra = runTool(casePath("two-mode2.txt") + " " + casePath("four-mode0.txt"));
   EXPECT_EQ(extra.output, readFile(casePath("two-mode2.out")));
+}
+
+TEST(ToolMessages, DashDashBeforeAFileNameStartingWithADash) {
+  // A file in the working folder whose name starts with a dash.
+  const std::string name = "-sightline-dashed-" + std::to_string(::getpid()) + ".txt";
+  {
+    std::ofstream file(name, std::ios::binary);
+    file << readFile(casePath("two-mode2.txt"));
+  }
+  const auto result = runTool("-- " + name);
+  EXPECT_EQ(result.output, readFile(casePath("two-mode2.out")));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.warnings, "");
+  std::remove(name.c_str());
 }
 
 // Variants of one file that must read the same as the original.
