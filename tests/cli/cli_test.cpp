@@ -272,6 +272,61 @@ TEST(Solve, OneEcsvFileIsAUsageError) {
   EXPECT_NE(run.err.find("two or more files"), std::string::npos) << run.err;
 }
 
+struct FormatCase {
+  std::string name;
+  std::string format;
+  std::string begins;  // the output starts with this
+};
+
+class OutputFormat : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(OutputFormat, IsWrittenToStandardOutput) {
+  const ToolRun run = runSightline("solve --format " + GetParam().format + " examples/three-stations.json");
+  EXPECT_EQ(run.status, kExitSolved) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out.rfind(GetParam().begins, 0), 0u) << run.out.substr(0, 200);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, OutputFormat,
+                         ::testing::Values(FormatCase{"Text", "text", "Fireball solution: "},
+                                           FormatCase{"Json", "json", "{\n  \"format\": \"sightline-solution\""},
+                                           FormatCase{"GeoJson", "geojson", "{"},
+                                           FormatCase{"Kml", "kml", "<?xml"},
+                                           FormatCase{"Csv", "csv", "station,"}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(Solve, EcsvFilesAndTheirConvertedEventGiveTheSameTrajectory) {
+  const std::string cameras = "examples/ecsv/ev_20261114_210307_A.ecsv examples/ecsv/ev_20261114_210307_B.ecsv "
+                              "examples/ecsv/ev_20261114_210307_C.ecsv";
+  const ToolRun direct = runSightline("solve --format json " + cameras);
+  ASSERT_EQ(direct.status, kExitSolved) << direct.err;
+  const std::string event = writeTemp("cameras.json", "");
+  const ToolRun convert = runSightline("convert -o '" + event + "' " + cameras);
+  ASSERT_EQ(convert.status, kExitSolved) << convert.err;
+  const ToolRun converted = runSightline("solve --format json '" + event + "'");
+  ASSERT_EQ(converted.status, kExitSolved) << converted.err;
+  const auto a = nlohmann::json::parse(direct.out), b = nlohmann::json::parse(converted.out);
+  EXPECT_EQ(a["status"], "trajectory");
+  for (const char* end : {"begin", "end"}) {
+    for (const char* field : {"latitude", "longitude", "height"}) {
+      EXPECT_NEAR(a["trajectory"][end][field].get<double>(), b["trajectory"][end][field].get<double>(),
+                  1e-9 * std::fabs(a["trajectory"][end][field].get<double>()))
+          << end << "." << field;
+    }
+  }
+}
+
+TEST(Solve, PlotIsWrittenBesideTheReport) {
+  const std::string figure = writeTemp("figure.svg", "");
+  const ToolRun run = runSightline("solve --plot '" + figure + "' examples/three-stations.json");
+  EXPECT_EQ(run.status, kExitSolved) << run.err;
+  EXPECT_EQ(run.out.rfind("Fireball solution: ", 0), 0u);
+  EXPECT_NE(readText(figure).find("<svg"), std::string::npos);
+  const ToolRun bad = runSightline("solve --plot /nonexistent-folder/figure.png examples/three-stations.json");
+  EXPECT_EQ(bad.status, kExitOutput);
+  EXPECT_EQ(bad.err.rfind("sightline: /nonexistent-folder/figure.png: ", 0), 0u) << bad.err;
+}
+
 // ------------------------------------------------------------ output files
 
 TEST(OutputFile, HoldsWhatStandardOutputWouldAndNothingIsPrinted) {
