@@ -276,6 +276,15 @@ int runConvert(const Context& c, const ConvertOptions& o) {
   return kExitSolved;
 }
 
+// A whole number, 0 or more, in decimal digits.
+const CLI::Validator kWholeNumber(
+    [](std::string& text) {
+      return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
+                 ? std::string()
+                 : "expected a whole number, 0 or more, found " + text;
+    },
+    "NUMBER");
+
 // Writes the text that CLI11 produced to `out` or `err`.
 void emit(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
@@ -302,10 +311,11 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   solveCommand->add_option("--ecsv-heights", so.ecsvHeights, "What ECSV station heights are measured from (default msl)")
       ->check(CLI::IsMember({"msl", "ellipsoid"}));
   solveCommand->add_option("--mc", so.draws, "Monte Carlo draws for the uncertainties (0: none; default as in the event file)")
-      ->check(CLI::NonNegativeNumber);
-  CLI::Option* seedOption = solveCommand->add_option("--seed", so.seed, "Seed of the Monte Carlo draws (default fixed)");
+      ->check(kWholeNumber);
+  CLI::Option* seedOption = solveCommand->add_option("--seed", so.seed, "Seed of the Monte Carlo draws (default fixed)")
+                                   ->check(kWholeNumber);
   solveCommand->add_option("--threads", so.threads, "Threads for the Monte Carlo draws (default all cores)")
-      ->check(CLI::NonNegativeNumber);
+      ->check(kWholeNumber);
   solveCommand->add_option("--plot", so.plot, "Also draw a figure into FILE (.svg, .png or .pdf)");
   solveCommand->add_option("INPUT", so.inputs, "Event file (JSON), or two or more ECSV files")->required();
   solveCommand->footer(kExitStatusText);

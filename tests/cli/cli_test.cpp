@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"UnknownRefraction", "solve --refraction bent examples/three-stations.json", "bent"},
                       UsageCase{"NegativeDraws", "solve --mc -3 examples/three-stations.json", "--mc"},
                       UsageCase{"DrawsNotANumber", "solve --mc many examples/three-stations.json", "many"},
+                      UsageCase{"NegativeSeed", "solve --seed -4 --mc 3 examples/three-stations.json", "--seed"},
+                      UsageCase{"TooManyDraws", "solve --mc 99999999999 examples/three-stations.json", "--mc"},
                       UsageCase{"TwoEventFiles", "solve examples/three-stations.json examples/four-sightings.json",
                                 "not an ECSV file"},
                       UsageCase{"ConvertAnEventFile", "convert examples/three-stations.json", "already an event file"},
