@@ -50,6 +50,7 @@ constexpr double kMarkerRadius = 6.0;         // station markers on the map
 constexpr double kPointRadius = 4.0;          // sighting points in the profile and residuals
 constexpr double kMinEllipsePixels = 12.0;    // 1-sigma ellipses are enlarged to at least this semi-axis, clear of markers
 constexpr double kMaxCommonEllipse = 0.25;    // ellipses share one factor unless it would make one wider than this part of the map
+constexpr double kMinResidualAxis = 0.01;     // arcsec: residuals below this are zero, the axis spans at least +-this
 constexpr double kBandReach = 4.0;            // residual axes reach at most this many times the largest residual to show a band
 constexpr double kPi = std::numbers::pi;
 
@@ -241,9 +242,10 @@ void setStation(cairo_t* cr, std::size_t s, double alpha = 1.0) {
 
 // Ticks, tick labels and the title of the bottom and left axes of a frame.
 void drawAxes(cairo_t* cr, const FigureRect& frame, const Scale& x, const Scale& y, const std::string& xTitle,
-              const std::string& yTitle, int xTicks, int yTicks) {
+              const std::string& yTitle, int xTicks, int yTicks, double xMinStep = 0.0) {
   setFont(cr, kTickSize);
-  const double xStep = niceStep(x.hi - x.lo, std::max(xTicks, 1)), yStep = niceStep(y.hi - y.lo, std::max(yTicks, 1));
+  const double xStep = std::max(niceStep(x.hi - x.lo, std::max(xTicks, 1)), xMinStep);
+  const double yStep = niceStep(y.hi - y.lo, std::max(yTicks, 1));
   const int xd = decimalsOf(xStep), yd = decimalsOf(yStep);
   cairo_set_line_width(cr, 1.0);
   double widest = 0.0;
@@ -276,12 +278,13 @@ void drawAxes(cairo_t* cr, const FigureRect& frame, const Scale& x, const Scale&
 }
 
 // Faint grid lines at the ticks inside a frame.
-void drawGridLines(cairo_t* cr, const FigureRect& frame, const Scale& x, const Scale& y, int xTicks, int yTicks) {
+void drawGridLines(cairo_t* cr, const FigureRect& frame, const Scale& x, const Scale& y, int xTicks, int yTicks,
+                   double xMinStep = 0.0) {
   cairo_save(cr);
   clipTo(cr, frame);
   setGrey(cr, 0.9);
   cairo_set_line_width(cr, 1.0);
-  for (double v : ticks(x.lo, x.hi, niceStep(x.hi - x.lo, xTicks))) {
+  for (double v : ticks(x.lo, x.hi, std::max(niceStep(x.hi - x.lo, xTicks), xMinStep))) {
     cairo_move_to(cr, x(v), frame.y);
     cairo_line_to(cr, x(v), frame.y + frame.height);
   }
@@ -422,33 +425,29 @@ class LabelPlacer {
 
   void occupy(double x, double y, double r) { taken_.push_back({x - r, y - r, x + r, y + r}); }
 
-  // Draws `text` (current font and colour) near (x, y), clear of a marker of radius `r`.
-  void place(const std::string& text, double x, double y, double r) {
+  // Finds a place for `text` near (x, y), clear of a marker of radius `r`; draw() draws it.
+  void place(const std::string& text, double x, double y, double r, bool bold) {
+    setFont(cr_, kLabelSize, bold);
     const double w = textWidth(cr_, text);
     const double h = textAscent(cr_) + textDescent(cr_);
     double bestScore = std::numeric_limits<double>::infinity();
     Box best{};
     int bestRing = 0;
-    for (int ring = 0; ring < 4 && bestScore > 0.0; ++ring) {
-      const double d = r + 4.0 + 14.0 * ring;
-      const double dd = d * 0.72;
-      const std::array<std::array<double, 2>, 8> corners{{
-          {x + d, y - h / 2.0},          // right
-          {x - d - w, y - h / 2.0},      // left
-          {x + dd, y - dd - h},          // upper right
-          {x + dd, y + dd},              // lower right
-          {x - w / 2.0, y - d - h},      // above
-          {x - w / 2.0, y + d},          // below
-          {x - dd - w, y - dd - h},      // upper left
-          {x - dd - w, y + dd},          // lower left
-      }};
-      for (const auto& c : corners) {
-        const Box b{c[0] - 2.0, c[1] - 1.0, c[0] + w + 2.0, c[1] + h + 1.0};
+    // Rings of candidate boxes around the point, each box touching its ring from outside
+    // in one of sixteen directions; the least covered wins, nearer rings first.
+    for (int ring = 0; ring < 6; ++ring) {
+      const double d = r + 4.0 + 13.0 * ring;
+      for (int k = 0; k < 16; ++k) {
+        const double a = k * kPi / 8.0;
+        const double c = std::cos(a), s = std::sin(a);
+        const double x0 = x + d * c - w * (1.0 - c) / 2.0, y0 = y + d * s - h * (1.0 - s) / 2.0;
+        const Box b{x0 - 2.0, y0 - 1.0, x0 + w + 2.0, y0 + h + 1.0};
         double score = 0.0;
         for (const Box& t : taken_) score += t.overlap(b);
-        // Outside the frame counts heavily: text must not cross it.
+        for (const Placed& p : placed_) score += 8.0 * p.box.overlap(b);  // text on text is worst
+        // Outside the frame counts heavily too: text must not cross it.
         const double inside = Box{bounds_.x, bounds_.y, bounds_.x + bounds_.width, bounds_.y + bounds_.height}.overlap(b);
-        score += 50.0 * ((b.x1 - b.x0) * (b.y1 - b.y0) - inside) + ring * 0.01;
+        score += 50.0 * ((b.x1 - b.x0) * (b.y1 - b.y0) - inside) + ring * 0.5 + (k % 2) * 0.1;
         if (score < bestScore) {
           bestScore = score;
           best = b;
@@ -456,28 +455,44 @@ class LabelPlacer {
         }
       }
     }
-    taken_.push_back(best);
-    double red = 0, green = 0, blue = 0, alpha = 1;
-    cairo_pattern_get_rgba(cairo_get_source(cr_), &red, &green, &blue, &alpha);
-    if (bestRing > 0) {  // a leader line to a label moved away
-      const double cx = std::clamp(x, best.x0, best.x1), cy = std::clamp(y, best.y0, best.y1);
-      cairo_set_line_width(cr_, 0.7);
-      setGrey(cr_, 0.4);
-      cairo_move_to(cr_, x, y);
+    placed_.push_back({best, text, x, y, r, bestRing > 0, bold});
+  }
+
+  // Draws the placed labels: every leader line first, so that none crosses a label.
+  void draw() {
+    cairo_set_line_width(cr_, 0.7);
+    setGrey(cr_, 0.45);
+    for (const Placed& p : placed_) {
+      if (!p.leader) continue;
+      const double cx = std::clamp(p.x, p.box.x0, p.box.x1), cy = std::clamp(p.y, p.box.y0, p.box.y1);
+      const double d = std::hypot(cx - p.x, cy - p.y);
+      if (d <= p.r) continue;
+      cairo_move_to(cr_, p.x + (cx - p.x) * p.r / d, p.y + (cy - p.y) * p.r / d);  // from the marker's edge
       cairo_line_to(cr_, cx, cy);
-      cairo_stroke(cr_);
     }
-    cairo_set_source_rgba(cr_, 1.0, 1.0, 1.0, 0.8);
-    cairo_rectangle(cr_, best.x0, best.y0, best.x1 - best.x0, best.y1 - best.y0);
-    cairo_fill(cr_);
-    cairo_set_source_rgba(cr_, red, green, blue, alpha);
-    drawText(cr_, text, best.x0 + 2.0, best.y0 + 1.0, 0.0, 0.0);
+    cairo_stroke(cr_);
+    for (const Placed& p : placed_) {
+      cairo_set_source_rgba(cr_, 1.0, 1.0, 1.0, 0.8);
+      cairo_rectangle(cr_, p.box.x0, p.box.y0, p.box.x1 - p.box.x0, p.box.y1 - p.box.y0);
+      cairo_fill(cr_);
+      setFont(cr_, kLabelSize, p.bold);
+      setGrey(cr_, 0.05);
+      drawText(cr_, p.text, p.box.x0 + 2.0, p.box.y0 + 1.0, 0.0, 0.0);
+    }
+    placed_.clear();
   }
 
  private:
+  struct Placed {
+    Box box;
+    std::string text;
+    double x, y, r;
+    bool leader, bold;
+  };
   cairo_t* cr_;
   FigureRect bounds_;
-  std::vector<Box> taken_;
+  std::vector<Box> taken_;  // markers and lines
+  std::vector<Placed> placed_;
 };
 
 // ---------------------------------------------------------------- ground map
@@ -513,6 +528,26 @@ std::string ellipseLegend(const FigureScene& scene, const std::vector<EllipseSca
   return text;
 }
 
+// How much each ellipse is enlarged on a map of `pixelsPerKm` that is `width` wide: by
+// powers of ten up to kMinEllipsePixels, all by the same factor when that keeps them small.
+std::vector<EllipseScale> ellipseScales(const FigureScene& scene, double pixelsPerKm, double width) {
+  std::vector<EllipseScale> scales(scene.ellipses.size());
+  double commonFactor = 1.0, largest = 0.0;
+  for (std::size_t i = 0; i < scene.ellipses.size(); ++i) {
+    const double major = scene.ellipses[i].major * pixelsPerKm;
+    if (!std::isfinite(major) || !(major > 0.0)) continue;
+    EllipseScale& s = scales[i];
+    while (major * s.factor < kMinEllipsePixels && s.factor < 1e9) s.factor *= 10.0;
+    s.drawn = true;
+    commonFactor = std::max(commonFactor, s.factor);
+    largest = std::max(largest, major);
+  }
+  if (largest * commonFactor <= kMaxCommonEllipse * width)
+    for (EllipseScale& s : scales)
+      if (s.drawn) s.factor = commonFactor;
+  return scales;
+}
+
 // Draws the ground map; returns the scales of its ellipses.
 std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
   const FigureRect& f = layout.ground;
@@ -529,7 +564,12 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
   for (const TrackMark& m : scene.marks) extend(m.at);
   for (const MapEllipse& e : scene.ellipses) extend(e.centre, e.major);
   if (!(e0 <= e1)) e0 = e1 = n0 = n1 = 0.0;
-  const double span = std::max({e1 - e0, n1 - n0, 4.0}) * 1.12;
+  double span = std::max({e1 - e0, n1 - n0, 4.0}) * 1.12;
+  // Ellipses too small to see are drawn enlarged: make room for them as drawn.
+  const std::vector<EllipseScale> scales = ellipseScales(scene, f.width / span, f.width);
+  for (std::size_t i = 0; i < scene.ellipses.size(); ++i)
+    if (scales[i].drawn) extend(scene.ellipses[i].centre, scene.ellipses[i].major * scales[i].factor);
+  span = std::max({e1 - e0, n1 - n0, 4.0}) * 1.12;
   const double ce = 0.5 * (e0 + e1), cn = 0.5 * (n0 + n1);
   const Scale x{ce - span / 2.0, ce + span / 2.0, f.x, f.x + f.width};
   const Scale y{cn - span / 2.0, cn + span / 2.0, f.y + f.height, f.y};
@@ -627,21 +667,6 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
     }
   }
   // 1-sigma ellipses, enlarged by a power of ten when too small to see.
-  std::vector<EllipseScale> scales(scene.ellipses.size());
-  double commonFactor = 1.0, largest = 0.0;
-  for (std::size_t i = 0; i < scene.ellipses.size(); ++i) {
-    const double major = scene.ellipses[i].major * x.perUnit();
-    if (!std::isfinite(major) || !(major > 0.0)) continue;
-    EllipseScale& s = scales[i];
-    while (major * s.factor < kMinEllipsePixels && s.factor < 1e9) s.factor *= 10.0;
-    s.drawn = true;
-    commonFactor = std::max(commonFactor, s.factor);
-    largest = std::max(largest, major);
-  }
-  // One factor for all when that keeps the largest ellipse small: sizes stay comparable.
-  if (largest * commonFactor <= kMaxCommonEllipse * f.width)
-    for (EllipseScale& s : scales)
-      if (s.drawn) s.factor = commonFactor;
   for (std::size_t i = 0; i < scene.ellipses.size(); ++i) {
     if (!scales[i].drawn) continue;
     const MapEllipse& e = scene.ellipses[i];
@@ -698,21 +723,22 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
       drawMark(cr, m, p[0], p[1]);
       placer.occupy(p[0], p[1], 6.0);
     }
-  setFont(cr, kLabelSize, true);
+  for (const MapPoint& q : scene.track) {
+    const auto p = px(q);
+    placer.occupy(p[0], p[1], 2.0);
+  }
   for (const MapStation& s : scene.stations) {
     const auto p = px(s.at);
-    setGrey(cr, 0.1);
-    placer.place(s.name.empty() ? "station " + std::to_string(s.station + 1) : s.name, p[0], p[1], kMarkerRadius);
+    placer.place(s.name.empty() ? "station " + std::to_string(s.station + 1) : s.name, p[0], p[1], kMarkerRadius, true);
   }
-  setFont(cr, kLabelSize);
   const auto mapPosition = [&](const TrackMark& m) { return px(m.at); };
   for (const TrackMark& m : scene.marks) {
     const std::string text = markText(scene, m, mapPosition);
     if (text.empty()) continue;
     const auto p = px(m.at);
-    setGrey(cr, 0.0);
-    placer.place(text, p[0], p[1], 6.0);
+    placer.place(text, p[0], p[1], 6.0, false);
   }
+  placer.draw();
   // Scale bar in the emptiest bottom corner.
   {
     const double km = niceStep(span, 5);
@@ -797,16 +823,13 @@ void drawProfile(cairo_t* cr, const FigureLayout& layout, const FigureScene& sce
       drawMark(cr, m, x(m.distance), y(m.height));
       placer.occupy(x(m.distance), y(m.height), 6.0);
     }
-  if (!scene.fittedLine.empty()) placer.occupy(x(scene.fittedLine[scene.fittedLine.size() / 2].distance),
-                                               y(scene.fittedLine[scene.fittedLine.size() / 2].height), 3.0);
-  setFont(cr, kLabelSize);
+  for (const ProfilePoint& p : scene.fittedLine) placer.occupy(x(p.distance), y(p.height), 2.0);
   const auto profilePosition = [&](const TrackMark& m) { return std::array<double, 2>{x(m.distance), y(m.height)}; };
   for (const TrackMark& m : scene.marks) {
     const std::string text = markText(scene, m, profilePosition);
-    if (text.empty()) continue;
-    setGrey(cr, 0.0);
-    placer.place(text, x(m.distance), y(m.height), 6.0);
+    if (!text.empty()) placer.place(text, x(m.distance), y(m.height), 6.0, false);
   }
+  placer.draw();
   cairo_restore(cr);
   if (empty) drawEmpty(cr, f, scene.profileNote);
   drawFrame(cr, f);
@@ -834,7 +857,7 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
   padRange(x0, x1, 0.05, scene.residualsAgainstTime ? 0.2 : 2.0);
   // Room for the residuals first: the bands show whole unless they are far wider
   // than every residual, which would flatten them onto the zero line.
-  double most = std::max(1.25 * largest, std::min(1.15 * widest, kBandReach * largest));
+  double most = std::max({1.25 * largest, std::min(1.15 * widest, kBandReach * largest), kMinResidualAxis});
   if (!(most > 0.0) || !std::isfinite(most)) most = widest > 0.0 ? 1.15 * widest : 1.0;
   const bool bandCut = widest > most;
   const Scale x{x0, x1, f.x, f.x + f.width};
@@ -846,7 +869,8 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
   rectPath(cr, f);
   cairo_fill(cr);
   const bool empty = scene.residuals.empty();
-  if (!empty) drawGridLines(cr, f, x, y, 8, 6);
+  const double xMinStep = scene.residualsAgainstTime ? 0.0 : 1.0;  // sighting numbers are whole
+  if (!empty) drawGridLines(cr, f, x, y, 8, 6, xMinStep);
   cairo_save(cr);
   clipTo(cr, f);
   // Each station's +-1 sigma band, following its sightings' sigmas.
@@ -872,6 +896,13 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
     for (std::size_t i = 0; i < upper.size(); ++i) (i ? cairo_line_to : cairo_move_to)(cr, x(upper[i][0]), y(upper[i][1]));
     for (std::size_t i = upper.size(); i-- > 0;) cairo_line_to(cr, x(upper[i][0]), y(-upper[i][1]));
     cairo_close_path(cr);
+    // A band wider than the frame everywhere would only tint it: left out (a note says so).
+    bool seen = false;
+    for (const auto& u : upper) seen = seen || u[1] <= y.hi;
+    if (!seen) {
+      cairo_new_path(cr);
+      continue;
+    }
     if (oneBand) setGrey(cr, 0.5, 0.16);
     else setStation(cr, s, 0.10);
     cairo_fill(cr);
@@ -907,7 +938,7 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
   }
   drawFrame(cr, f);
   drawAxes(cr, f, x, y, scene.residualsAgainstTime ? "time since the first sighting (s)" : "sighting number",
-           "residual (arcsec)", empty ? 0 : 8, empty ? 0 : 6);
+           "residual (arcsec)", empty ? 0 : 8, empty ? 0 : 6, xMinStep);
 }
 
 // ---------------------------------------------------------------- legend and caption

@@ -53,9 +53,11 @@ std::string latLonText(const GeodeticPosition& p) {
          format("%.4f\u00b0 ", std::fabs(p.longitude)) + (p.longitude < 0 ? "W" : "E");
 }
 
-// "92.41 km" or "92.41 ± 0.12 km"
+// "92.41 km" or "92.41 ± 0.12 km"; more decimals when the sigma would round to zero.
 std::string withSigma(double value, std::optional<double> sigma, int decimals, const char* unit) {
   char buffer[128];
+  if (sigma && std::isfinite(*sigma) && *sigma > 0.0)
+    while (decimals < 6 && *sigma < 0.95 * std::pow(10.0, -decimals)) ++decimals;
   if (sigma && std::isfinite(*sigma))
     std::snprintf(buffer, sizeof buffer, "%.*f \u00b1 %.*f%s", decimals, value, decimals, *sigma, unit);
   else

@@ -1,6 +1,5 @@
 // Figures written to PNG, SVG and PDF: every case gives a whole file with
 // something drawn in each panel, and bad paths give a message and no file.
-#include <cairo/cairo.h>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 #include <sys/stat.h>
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "figure_cases.hpp"
+#include "png_probe.hpp"
 #include "plot/figure.hpp"
 #include "plot/figure_layout.hpp"
 #include "plot/figure_scene.hpp"
@@ -38,25 +38,9 @@ std::string slurp(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct PngDeleter {
-  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-using Png = std::unique_ptr<cairo_surface_t, PngDeleter>;
-
-Png readPng(const fs::path& path) { return Png(cairo_image_surface_create_from_png(path.c_str())); }
-
-// Pixels inside `r` (its border left out) that differ from white.
-int inkInside(cairo_surface_t* png, const FigureRect& r) {
-  const unsigned char* data = cairo_image_surface_get_data(png);
-  const int stride = cairo_image_surface_get_stride(png);
-  int count = 0;
-  for (int y = static_cast<int>(r.y) + 3; y < static_cast<int>(r.y + r.height) - 3; ++y)
-    for (int x = static_cast<int>(r.x) + 3; x < static_cast<int>(r.x + r.width) - 3; ++x) {
-      const auto* p = reinterpret_cast<const std::uint32_t*>(data + y * stride) + x;
-      if ((*p & 0xFFFFFF) != 0xFFFFFF) ++count;
-    }
-  return count;
-}
+using test::inkInside;
+using test::Png;
+using test::readPng;
 
 // Pixels inside `r` of station `s`'s colour (to within rounding).
 int stationPixels(cairo_surface_t* png, const FigureRect& r, std::size_t s) {
