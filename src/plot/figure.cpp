@@ -918,11 +918,13 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
     }
     cairo_set_dash(cr, nullptr, 0, 0.0);
   }
-  setGrey(cr, 0.35);
-  cairo_set_line_width(cr, 1.0);
-  cairo_move_to(cr, f.x, y(0.0));
-  cairo_line_to(cr, f.x + f.width, y(0.0));
-  cairo_stroke(cr);
+  if (!empty) {
+    setGrey(cr, 0.35);
+    cairo_set_line_width(cr, 1.0);
+    cairo_move_to(cr, f.x, y(0.0));
+    cairo_line_to(cr, f.x + f.width, y(0.0));
+    cairo_stroke(cr);
+  }
   for (const ResidualPoint& p : scene.residuals) drawStationMarker(cr, p.station, x(p.x), y(p.residual), kPointRadius, true);
   cairo_restore(cr);
   if (scene.residuals.empty()) drawEmpty(cr, f, scene.residualNote);
