@@ -120,11 +120,13 @@ EventReadResult classicEvent(const ObservationFile& file, const std::string& fil
   return result;
 }
 
-EventReadResult convertClassicFile(const std::string& fileName) {
-  std::FILE* stream = std::fopen(fileName.c_str(), "rb");
+EventReadResult convertClassicText(const std::string& bytes, const std::string& fileName) {
+  // fmemopen refuses an empty buffer; an empty file reads like /dev/null.
+  std::vector<char> buffer(bytes.begin(), bytes.end());
+  std::FILE* stream = bytes.empty() ? std::fopen("/dev/null", "rb") : fmemopen(buffer.data(), buffer.size(), "rb");
   if (stream == nullptr) {
     EventReadResult result;
-    result.error = InputError{fileName, 0, 0, "", std::string("cannot open: ") + std::strerror(errno)};
+    result.error = InputError{fileName, 0, 0, "", std::string("cannot read: ") + std::strerror(errno)};
     return result;
   }
   ObservationFile file;

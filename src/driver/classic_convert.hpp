@@ -21,7 +21,7 @@ namespace sightline {
 /// range give an error naming the line.
 EventReadResult classicEvent(const ObservationFile& file, const std::string& fileName);
 
-/// Loads the classic file `fileName` and converts it with classicEvent().
-EventReadResult convertClassicFile(const std::string& fileName);
+/// Loads the bytes of a classic file (read from `fileName`) and converts them with classicEvent().
+EventReadResult convertClassicText(const std::string& bytes, const std::string& fileName);
 
 }  // namespace sightline

@@ -4,9 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -67,18 +64,20 @@ struct Context {
 
 // The whole content of `path` ("-": standard input); false with `error` set when it cannot be read.
 bool readFile(const std::string& path, std::string& text, std::string& error) {
-  if (path == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return true;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::FILE* stream = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+  if (stream == nullptr) {
     error = path + ": cannot open: " + std::strerror(errno);
     return false;
   }
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = path + ": cannot read: " + std::strerror(errno);
+  text.clear();
+  char buffer[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, n);
+  const bool failed = std::ferror(stream) != 0;
+  const int readErrno = errno;
+  if (stream != stdin) std::fclose(stream);
+  if (failed) {
+    error = path + ": cannot read: " + std::strerror(readErrno);
     return false;
   }
   return true;
@@ -256,7 +255,7 @@ int runConvert(const Context& c, const ConvertOptions& o) {
     if (looksLikeEcsv(input, text))
       return c.message(kExitUsage, input + ": an event from ECSV files needs two or more files, one per station");
     if (looksLikeJson(text)) return c.message(kExitUsage, input + ": already an event file (JSON); solve it with `sightline solve`");
-    EventReadResult read = convertClassicFile(input);
+    EventReadResult read = convertClassicText(text, input == "-" ? "<stdin>" : input);
     if (read.error) return c.message(kExitInput, read.error->text());
     event = std::move(read.event);
   } else {

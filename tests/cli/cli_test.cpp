@@ -136,6 +136,13 @@ TEST(BadInput, MissingFileIsStatusThree) {
   EXPECT_EQ(run.err, "sightline: no-such-event.json: cannot open: No such file or directory\n");
 }
 
+TEST(BadInput, FolderIsStatusThree) {
+  const ToolRun run = runSightline("solve examples");
+  EXPECT_EQ(run.status, kExitInput);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "sightline: examples: cannot read: Is a directory\n");
+}
+
 TEST(BadInput, StandardInputIsNamedInTheMessage) {
   const ToolRun run = runSightline("solve -", "{\"format\": 7}");
   EXPECT_EQ(run.status, kExitInput);

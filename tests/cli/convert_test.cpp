@@ -198,6 +198,12 @@ TEST(ConvertCommand, WritesTheShippedEventOfTheFourSightingExample) {
   EXPECT_EQ(run.out, readText(std::string(SIGHTLINE_EXAMPLES_DIR) + "/four-sightings.json"));
 }
 
+TEST(ConvertCommand, ReadsStandardInput) {
+  const ToolRun run = runSightline("convert -", readText(std::string(SIGHTLINE_EXAMPLES_DIR) + "/four-sightings.txt"));
+  EXPECT_EQ(run.status, kExitSolved) << run.err;
+  EXPECT_EQ(run.out, readText(std::string(SIGHTLINE_EXAMPLES_DIR) + "/four-sightings.json"));
+}
+
 TEST(ConvertCommand, RefusedFileIsStatusThreeWithTheLine) {
   const std::string path = writeTemp("flag-two.txt", text(with(kGood, 1, "2")));
   const ToolRun run = runSightline("convert '" + path + "'");
