@@ -45,7 +45,7 @@ const char* const kDescription =
     "  sightline convert [OPTIONS] INPUT...\n"
     "                                 a classic file or ECSV files to an event file (JSON)\n"
     "\n"
-    "Use solve for new data.";
+    "Use solve for new data.\n";
 
 const char* const kExitStatusText =
     "Exit status: 0 solved or converted; 1 the classic run ended with a message;\n"
@@ -299,24 +299,33 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   CLI::App* solveCommand = app.add_subcommand(
       "solve", "Solve an event: one event file (JSON) or two or more ECSV files (one per station).\n"
                "Positions are geodetic WGS84 (degrees, metres above the ellipsoid), azimuths from north\n"
-               "through east, elevations above the station's horizon.");
+               "through east, elevations above the station's horizon.\n");
   solveCommand->add_option("--format", so.format, "Output format (default text)")
-      ->check(CLI::IsMember({"text", "json", "geojson", "kml", "csv"}));
-  solveCommand->add_option("-o,--output", so.output, "Write the output to FILE (completely or not at all) instead of standard output");
+      ->check(CLI::IsMember({"text", "json", "geojson", "kml", "csv"}))
+      ->option_text("text|json|geojson|kml|csv");
+  solveCommand->add_option("-o,--output", so.output, "Write the output to FILE (completely or not at all) instead of standard output")
+      ->option_text("FILE");
   solveCommand->add_option("--refraction", so.refraction,
                            "Override the event's refraction handling: none (straight lines), corrected (elevations "
                            "corrected as for stars), apparent (elevations as seen)")
-      ->check(CLI::IsMember({"none", "corrected", "apparent"}));
+      ->check(CLI::IsMember({"none", "corrected", "apparent"}))
+      ->option_text("none|corrected|apparent");
   solveCommand->add_option("--ecsv-heights", so.ecsvHeights, "What ECSV station heights are measured from (default msl)")
-      ->check(CLI::IsMember({"msl", "ellipsoid"}));
+      ->check(CLI::IsMember({"msl", "ellipsoid"}))
+      ->option_text("msl|ellipsoid");
   solveCommand->add_option("--mc", so.draws, "Monte Carlo draws for the uncertainties (0: none; default as in the event file)")
-      ->check(kWholeNumber);
+      ->check(kWholeNumber)
+      ->option_text("N");
   CLI::Option* seedOption = solveCommand->add_option("--seed", so.seed, "Seed of the Monte Carlo draws (default fixed)")
-                                   ->check(kWholeNumber);
+                                   ->check(kWholeNumber)
+                                   ->option_text("S");
   solveCommand->add_option("--threads", so.threads, "Threads for the Monte Carlo draws (default all cores)")
-      ->check(kWholeNumber);
-  solveCommand->add_option("--plot", so.plot, "Also draw a figure into FILE (.svg, .png or .pdf)");
-  solveCommand->add_option("INPUT", so.inputs, "Event file (JSON), or two or more ECSV files")->required();
+      ->check(kWholeNumber)
+      ->option_text("T");
+  solveCommand->add_option("--plot", so.plot, "Also draw a figure into FILE (.svg, .png or .pdf)")->option_text("FILE");
+  solveCommand->add_option("INPUT", so.inputs, "Event file (JSON; - for standard input), or two or more ECSV files")
+      ->required()
+      ->option_text("FILE...");
   solveCommand->footer(kExitStatusText);
 
   ConvertOptions co;
@@ -324,11 +333,15 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
       "convert", "Write the event file (JSON) equivalent to a classic observation file or to two or more ECSV\n"
                  "files. Classic positions (geocentric latitude, radial height) become geodetic WGS84 and each\n"
                  "line of sight is re-expressed with a north-based azimuth in the geodetic horizon: the same\n"
-                 "lines in space.");
-  convertCommand->add_option("-o,--output", co.output, "Write the event file to FILE instead of standard output");
+                 "lines in space.\n");
+  convertCommand->add_option("-o,--output", co.output, "Write the event file to FILE instead of standard output")
+      ->option_text("FILE");
   convertCommand->add_option("--ecsv-heights", co.ecsvHeights, "What ECSV station heights are measured from (default msl)")
-      ->check(CLI::IsMember({"msl", "ellipsoid"}));
-  convertCommand->add_option("INPUT", co.inputs, "Classic observation file, or two or more ECSV files")->required();
+      ->check(CLI::IsMember({"msl", "ellipsoid"}))
+      ->option_text("msl|ellipsoid");
+  convertCommand->add_option("INPUT", co.inputs, "Classic observation file (- for standard input), or two or more ECSV files")
+      ->required()
+      ->option_text("FILE...");
   convertCommand->footer(kExitStatusText);
 
   std::ostringstream helpOut, helpErr;
