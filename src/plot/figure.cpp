@@ -424,6 +424,7 @@ class LabelPlacer {
   LabelPlacer(cairo_t* cr, const FigureRect& bounds) : cr_(cr), bounds_(bounds) {}
 
   void occupy(double x, double y, double r) { taken_.push_back({x - r, y - r, x + r, y + r}); }
+  void occupy(const Box& box) { taken_.push_back(box); }
 
   // Finds a place for `text` near (x, y), clear of a marker of radius `r`; draw() draws it.
   void place(const std::string& text, double x, double y, double r, bool bold) {
@@ -564,12 +565,12 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
   for (const TrackMark& m : scene.marks) extend(m.at);
   for (const MapEllipse& e : scene.ellipses) extend(e.centre, e.major);
   if (!(e0 <= e1)) e0 = e1 = n0 = n1 = 0.0;
-  double span = std::max({e1 - e0, n1 - n0, 4.0}) * 1.12;
+  double span = std::max({e1 - e0, n1 - n0, 4.0}) * 1.16;
   // Ellipses too small to see are drawn enlarged: make room for them as drawn.
   const std::vector<EllipseScale> scales = ellipseScales(scene, f.width / span, f.width);
   for (std::size_t i = 0; i < scene.ellipses.size(); ++i)
     if (scales[i].drawn) extend(scene.ellipses[i].centre, scene.ellipses[i].major * scales[i].factor);
-  span = std::max({e1 - e0, n1 - n0, 4.0}) * 1.12;
+  span = std::max({e1 - e0, n1 - n0, 4.0}) * 1.16;
   const double ce = 0.5 * (e0 + e1), cn = 0.5 * (n0 + n1);
   const Scale x{ce - span / 2.0, ce + span / 2.0, f.x, f.x + f.width};
   const Scale y{cn - span / 2.0, cn + span / 2.0, f.y + f.height, f.y};
@@ -709,8 +710,49 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
       cairo_fill(cr);
     }
   }
-  // Stations and marks, then their labels clear of everything.
+  // Scale bar in the emptiest corner, under the stations; labels keep clear of it.
   LabelPlacer placer(cr, f);
+  if (!scene.stations.empty()) {
+    const double km = niceStep(span, 6);
+    const double length = km * x.perUnit();
+    double bestCrowd = std::numeric_limits<double>::infinity();
+    Box bar{};
+    for (int corner = 0; corner < 4; ++corner) {  // bottom left, bottom right, top left, top right
+      const bool left = corner % 2 == 0, bottom = corner < 2;
+      const double bx = left ? f.x + 16.0 : f.x + f.width - 16.0 - length;
+      const double by = bottom ? f.y + f.height - 18.0 : f.y + 34.0;
+      const Box box{bx - 6.0 - 20.0, by - 22.0 - 20.0, bx + length + 6.0 + 20.0, by + 8.0 + 20.0};  // with a margin
+      auto in = [&](const MapPoint& q) {
+        const auto p = px(q);
+        return p[0] >= box.x0 && p[0] <= box.x1 && p[1] >= box.y0 && p[1] <= box.y1 ? 1.0 : 0.0;
+      };
+      double crowd = 0.0;
+      for (const MapStation& st : scene.stations) crowd += 10.0 * in(st.at);
+      for (const TrackMark& m : scene.marks) crowd += 10.0 * in(m.at);
+      for (const MapPoint& q : scene.track) crowd += in(q);
+      for (const MapSightLine& l : scene.sightLines)
+        for (double t : {0.0, 0.25, 0.5, 0.75, 1.0})
+          crowd += 0.5 * in({l.from.east + t * (l.to.east - l.from.east), l.from.north + t * (l.to.north - l.from.north)});
+      if (crowd < bestCrowd) {
+        bestCrowd = crowd;
+        bar = {bx, by, bx + length, by};
+      }
+    }
+    const double bx = bar.x0, by = bar.y0;
+    setFont(cr, kTickSize);
+    cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.85);
+    cairo_rectangle(cr, bx - 6.0, by - 22.0, length + 12.0, 30.0);
+    cairo_fill(cr);
+    setGrey(cr, 0.1);
+    cairo_set_line_width(cr, 1.0);
+    cairo_rectangle(cr, bx, by - 3.0, length, 5.0);
+    cairo_stroke(cr);
+    cairo_rectangle(cr, bx, by - 3.0, length / 2.0, 5.0);
+    cairo_fill(cr);
+    drawText(cr, number(km, decimalsOf(km)) + " km", bx + length / 2.0, by - 7.0, 0.5, 1.0);
+    placer.occupy(Box{bx - 6.0, by - 22.0, bx + length + 6.0, by + 8.0});
+  }
+  // Stations and marks, then their labels clear of everything.
   for (const MapStation& s : scene.stations) {
     const auto p = px(s.at);
     drawStationMarker(cr, s.station, p[0], p[1], kMarkerRadius);
@@ -739,38 +781,6 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
     placer.place(text, p[0], p[1], 6.0, false);
   }
   placer.draw();
-  // Scale bar in the emptiest bottom corner.
-  {
-    const double km = niceStep(span, 5);
-    const double length = km * x.perUnit();
-    auto crowd = [&](bool left) {
-      int count = 0;
-      const double xa = left ? f.x : f.x + f.width * 0.6, xb = left ? f.x + f.width * 0.4 : f.x + f.width;
-      const double ya = f.y + f.height * 0.8;
-      auto in = [&](const MapPoint& q) {
-        const auto p = px(q);
-        return p[0] >= xa && p[0] <= xb && p[1] >= ya;
-      };
-      for (const MapStation& s : scene.stations) count += in(s.at) * 4;
-      for (const MapPoint& q : scene.track) count += in(q);
-      for (const MapSightLine& l : scene.sightLines) count += in(l.to) + in(l.from);
-      return count;
-    };
-    const bool left = crowd(true) <= crowd(false);
-    const double bx = left ? f.x + 16.0 : f.x + f.width - 16.0 - length, by = f.y + f.height - 18.0;
-    setFont(cr, kTickSize);
-    const std::string text = number(km, decimalsOf(km)) + " km";
-    cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.85);
-    cairo_rectangle(cr, bx - 6.0, by - 22.0, length + 12.0, 30.0);
-    cairo_fill(cr);
-    setGrey(cr, 0.1);
-    cairo_set_line_width(cr, 1.0);
-    cairo_rectangle(cr, bx, by - 3.0, length, 5.0);
-    cairo_stroke(cr);
-    cairo_rectangle(cr, bx, by - 3.0, length / 2.0, 5.0);
-    cairo_fill(cr);
-    drawText(cr, text, bx + length / 2.0, by - 7.0, 0.5, 1.0);
-  }
   cairo_restore(cr);
   if (scene.stations.empty()) drawEmpty(cr, f, scene.mapNote);
   drawFrame(cr, f);
@@ -1221,7 +1231,7 @@ bool writeFigure(const std::string& path, const Event& event, const Solution& so
     error = "the figure's format follows the file name's extension: .png, .svg or .pdf";
     return false;
   }
-  const FigureScene scene = buildFigureScene(event, solution, context.source);
+  const FigureScene scene = buildFigureScene(event, solution, context.source, context.geoid);
   const FigureLayout layout = figureLayout(scene);
 
   // Draw into a temporary file beside the target, then rename it: a failure leaves no half file.

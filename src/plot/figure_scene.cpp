@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "network/geoid.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -129,7 +130,8 @@ void fromMap(const GeodeticPosition& origin, const MapPoint& point, double& lati
   }
 }
 
-FigureScene buildFigureScene(const Event& event, const Solution& solution, const std::string& source) {
+FigureScene buildFigureScene(const Event& event, const Solution& solution, const std::string& source,
+                             const Geoid* geoid) {
   FigureScene scene;
   const std::optional<Trajectory>& trajectory = solution.trajectory;
   const bool hasLine = trajectory && finite(trajectory->begin.ecef) && finite(trajectory->end.ecef) &&
@@ -345,10 +347,17 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
       if (!p.uncertainty) return std::nullopt;
       return p.uncertainty->up / kMetresPerKm;
     };
-    scene.caption.push_back("Begin  " + withSigma(t.begin.position.height / kMetresPerKm, up(t.begin), 2, " km") +
-                            "  at " + latLonText(t.begin.position) + "      End  " +
-                            withSigma(t.end.position.height / kMetresPerKm, up(t.end), 2, " km") + "  at " +
-                            latLonText(t.end.position) + "      (heights above the WGS84 ellipsoid)");
+    // Heights above the ellipsoid, and above sea level when the geoid is at hand.
+    auto pointLine = [&](const char* name, const SolvedPoint& p) {
+      std::string line = std::string(name) + withSigma(p.position.height / kMetresPerKm, up(p), 2, " km") +
+                         " above the WGS84 ellipsoid";
+      const double undulation = geoid ? geoid->undulation(p.position.latitude, p.position.longitude) : NAN;
+      if (std::isfinite(undulation))
+        line += format(" (%.2f km above sea level)", (p.position.height - undulation) / kMetresPerKm);
+      return line + "  at " + latLonText(p.position);
+    };
+    scene.caption.push_back(pointLine("Begin  ", t.begin));
+    scene.caption.push_back(pointLine("End      ", t.end));
     const std::optional<TrajectoryUncertainty>& u = t.uncertainty;
     std::string line = "Radiant  azimuth " +
                        withSigma(t.radiantAzimuth, u ? std::optional<double>(u->radiantAzimuth) : std::nullopt, 2, "\u00b0") +

@@ -98,9 +98,13 @@ struct FigureScene {
   std::vector<std::string> caption;  ///< lines of key figures
 };
 
+class Geoid;
+
 /// Builds the scene of `solution` of `event` (see the units above); never fails:
-/// what cannot be shown is left empty with a note. `source` names the input.
-FigureScene buildFigureScene(const Event& event, const Solution& solution, const std::string& source);
+/// what cannot be shown is left empty with a note. `source` names the input;
+/// with `geoid`, the caption gives heights above sea level too.
+FigureScene buildFigureScene(const Event& event, const Solution& solution, const std::string& source,
+                             const Geoid* geoid = nullptr);
 
 /// Map coordinates (km east, km north) of a geodetic position's ground point, seen from `origin`.
 MapPoint toMap(const GeodeticPosition& origin, double latitude, double longitude);

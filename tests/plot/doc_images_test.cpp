@@ -57,6 +57,8 @@ TEST_P(DocImages, DrawsTheExample) {
   Event event;
   Solution solution;
   std::string source;
+  std::string geoidMessage;
+  const std::unique_ptr<Geoid> geoid = Geoid::open(geoidMessage);
   if (d.inputs.empty()) {
     const test::FigureCase c = test::figureCase(d.synthetic);
     ASSERT_EQ(c.name, d.synthetic);
@@ -78,8 +80,6 @@ TEST_P(DocImages, DrawsTheExample) {
     }
     ASSERT_FALSE(read.error) << read.error->text();
     event = read.event;
-    std::string geoidMessage;
-    const std::unique_ptr<Geoid> geoid = Geoid::open(geoidMessage);
     const std::optional<InputError> heights = toEllipsoidHeights(event, geoid.get(), geoidMessage);
     if (heights) GTEST_SKIP() << heights->text();
     solution = solve(event);
@@ -93,10 +93,10 @@ TEST_P(DocImages, DrawsTheExample) {
   fs::create_directories(folder);
   const fs::path path = folder / d.image;
   std::string error;
-  ASSERT_TRUE(writeFigure(path, event, solution, OutputContext{nullptr, source}, error)) << error;
+  ASSERT_TRUE(writeFigure(path, event, solution, OutputContext{geoid.get(), source}, error)) << error;
   const test::Png png = test::readPng(path);
   ASSERT_EQ(cairo_surface_status(png.get()), CAIRO_STATUS_SUCCESS);
-  const FigureLayout layout = figureLayout(buildFigureScene(event, solution, source));
+  const FigureLayout layout = figureLayout(buildFigureScene(event, solution, source, geoid.get()));
   EXPECT_EQ(cairo_image_surface_get_height(png.get()), static_cast<int>(std::ceil(layout.height)));
   EXPECT_GT(test::inkInside(png.get(), layout.ground), 500);
   EXPECT_GT(test::inkInside(png.get(), layout.profile), 200);

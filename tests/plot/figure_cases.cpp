@@ -103,6 +103,28 @@ std::vector<FigureCase> figureCases() {
     cases.push_back(solved("AcrossTheDateLine", event));
   }
   {
+    Event event = noisy(knownEvent({{78.5, 15.0, 90000}, {78.1, 17.0, 40000}, 1.7e9, 18000},
+                                   {{"Longyearbyen", {78.2, 15.6, 20}, 5, 0.0, 0.9},
+                                    {"Ny-Alesund", {78.9, 11.9, 10}, 4, 0.1, 1.0},
+                                    {"Barentsburg", {78.0, 19.0, 10}, 3, 0.2, 0.8}}),
+                        0.02, 6);
+    event.name = "Near the pole";
+    cases.push_back(solved("NearThePole", event));
+  }
+  {
+    // More stations than colours: the legend grows, colours repeat with other shapes.
+    std::vector<KnownStation> many;
+    for (int k = 0; k < 18; ++k) {
+      const double a = k * 20.0 * M_PI / 180;
+      const double reach = 0.6 + 0.3 * (k % 3);
+      many.push_back({"Camera " + std::to_string(k + 1), {47.75 + reach * std::cos(a), 11.7 + 1.4 * reach * std::sin(a), 500},
+                      2 + k % 3, 0.05 * (k % 4), 1.0 - 0.05 * (k % 3)});
+    }
+    Event event = noisy(knownEvent(alpine(), many), 0.02, 7);
+    event.name = "Eighteen cameras";
+    cases.push_back(solved("EighteenStations", event));
+  }
+  {
     // One station's plane of sight and another's single line of sight: points, no line.
     Event event = knownEvent(alpine(), {{"Hilltop", {47.80, 11.20, 620}, 4}, {"Lakeside", {48.40, 12.10, 450}, 1}});
     event.name = "One plane only";

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "figure_cases.hpp"
 #include "plot/figure_layout.hpp"
+#include "network/geoid.hpp"
 #include "plot/figure_scene.hpp"
 
 namespace sightline {
@@ -199,20 +201,24 @@ TEST(FigureResiduals, OneUntimedSightingTurnsTheAxisToNumbers) {
 TEST(FigureCaption, KeyFiguresWithUncertainties) {
   const FigureCase c = figureCase("ThreeStationsWithUncertainty");
   const FigureScene scene = buildFigureScene(c.event, c.solution, "event.json");
-  ASSERT_GE(scene.caption.size(), 4u);
+  ASSERT_GE(scene.caption.size(), 5u);
   const Trajectory& t = *c.solution.trajectory;
   char begin[64];
   std::snprintf(begin, sizeof begin, "Begin  %.2f \u00b1 %.2f km", t.begin.position.height / 1000.0,
                 t.begin.uncertainty->up / 1000.0);
   EXPECT_EQ(scene.caption[0].rfind(begin, 0), 0u) << scene.caption[0];
+  EXPECT_EQ(scene.caption[0].find("sea level"), std::string::npos) << "no geoid, no sea level";
+  char end[64];
+  std::snprintf(end, sizeof end, "%.2f \u00b1 %.2f km", t.end.position.height / 1000.0, t.end.uncertainty->up / 1000.0);
+  EXPECT_NE(scene.caption[1].find(end), std::string::npos) << scene.caption[1];
   char radiant[64];
   std::snprintf(radiant, sizeof radiant, "azimuth %.2f \u00b1 0.21\u00b0", t.radiantAzimuth);
-  EXPECT_NE(scene.caption[1].find(radiant), std::string::npos) << scene.caption[1];
-  EXPECT_NE(scene.caption[1].find("Speed 21.00 \u00b1 0.42 km/s"), std::string::npos) << scene.caption[1];
+  EXPECT_NE(scene.caption[2].find(radiant), std::string::npos) << scene.caption[2];
+  EXPECT_NE(scene.caption[2].find("Speed 21.00 \u00b1 0.42 km/s"), std::string::npos) << scene.caption[2];
   char convergence[64];
   std::snprintf(convergence, sizeof convergence, "Convergence angle %.1f\u00b0", t.convergenceAngle);
-  EXPECT_EQ(scene.caption[2].rfind(convergence, 0), 0u) << scene.caption[2];
-  EXPECT_NE(scene.caption[3].find("1000 Monte Carlo draws (3 failed"), std::string::npos);
+  EXPECT_EQ(scene.caption[3].rfind(convergence, 0), 0u) << scene.caption[3];
+  EXPECT_NE(scene.caption[4].find("1000 Monte Carlo draws (3 failed"), std::string::npos);
   EXPECT_EQ(scene.subtitle.rfind("event.json", 0), 0u);
   EXPECT_NE(scene.title.find("Alpine fireball"), std::string::npos);
   EXPECT_NE(scene.title.find("T14:13:20"), std::string::npos);
@@ -222,8 +228,23 @@ TEST(FigureCaption, NoPlusMinusWithoutUncertaintiesAndSpeedUnknownWithoutTimes) 
   const FigureCase c = figureCase("UntimedSightings");
   const FigureScene scene = buildFigureScene(c.event, c.solution, "");
   for (const std::string& line : scene.caption) EXPECT_EQ(line.find("\u00b1"), std::string::npos) << line;
-  EXPECT_NE(scene.caption[1].find("Speed not known"), std::string::npos) << scene.caption[1];
+  EXPECT_NE(scene.caption[2].find("Speed not known"), std::string::npos) << scene.caption[2];
   EXPECT_EQ(scene.title, "Untimed sightings");
+}
+
+TEST(FigureCaption, HeightsAboveSeaLevelWithTheGeoid) {
+  std::string message;
+  const std::unique_ptr<Geoid> geoid = Geoid::open(message);
+  if (!geoid) GTEST_SKIP() << message;
+  const FigureCase c = figureCase("ThreeStationsWithUncertainty");
+  const FigureScene scene = buildFigureScene(c.event, c.solution, "", geoid.get());
+  const GeodeticPosition& begin = c.solution.trajectory->begin.position;
+  char msl[64];
+  std::snprintf(msl, sizeof msl, "(%.2f km above sea level)",
+                (begin.height - geoid->undulation(begin.latitude, begin.longitude)) / 1000.0);
+  EXPECT_NE(scene.caption[0].find(msl), std::string::npos) << scene.caption[0];
+  // The geoid lies some 47 m above the ellipsoid here.
+  EXPECT_NEAR(geoid->undulation(begin.latitude, begin.longitude), 47.0, 3.0);
 }
 
 TEST(FigureCaption, WarningsAreShown) {
