@@ -74,6 +74,10 @@ struct Event {
   double sigma = kDefaultSigmaDegrees;  ///< degrees on the sky, default of every sighting
   std::vector<Station> stations;
   MonteCarloOptions monteCarlo;
+  /// Triangulate sightings that share a label at two or more stations as one point.
+  /// Off where labels only mark each station's own first and last sightings
+  /// (network files), which are different points of the path.
+  bool triangulateLabels = true;
 };
 
 /// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`.

@@ -333,7 +333,7 @@ PreparedEvent prepare(const Event& event) {
       ps.elevation = sighting.elevation;
       ps.sigma = degToRad(sightingSigma(event, s, k));
       ps.time = sighting.time;
-      if (!sighting.label.empty()) {
+      if (event.triangulateLabels && !sighting.label.empty()) {
         const auto it = std::find(prepared.labels.begin(), prepared.labels.end(), sighting.label);
         ps.label = static_cast<int>(it - prepared.labels.begin());
         if (it == prepared.labels.end()) prepared.labels.push_back(sighting.label);

@@ -110,6 +110,9 @@ TEST(Degenerate, LabelledSightingsAreTriangulatedAsOnePoint) {
   EXPECT_EQ(flare.stations, (std::vector<std::size_t>{0, 1, 2}));
   EXPECT_LT(distance(flare.point.ecef, pointAlong(kPath, 0.5)), 0.01);
   for (double miss : flare.missDistances) EXPECT_LT(miss, 0.01);
+
+  event.triangulateLabels = false;
+  EXPECT_TRUE(solve(event).points.empty());
 }
 
 }  // namespace
