@@ -512,6 +512,8 @@ EventReadResult readEcsvEvent(const std::vector<std::string>& files, const EcsvO
   }
   Event& event = result.event;
   event.refraction = Refraction::Corrected;
+  // "begin" and "end" mark each camera's own first and last rows: different points of the path.
+  event.triangulateLabels = false;
   for (const std::string& fileName : files) {
     std::string text;
     if (auto e = readFile(fileName, text)) {

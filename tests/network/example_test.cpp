@@ -229,6 +229,8 @@ TEST(EcsvExample, SolveGivesTheKnownTrajectoryBack) {
   EXPECT_NEAR(p.at("speed").get<double>(), truth().speed, 0.1);
   EXPECT_NEAR(p.at("beginHeightMsl").get<double>(),
               truth().begin.height - geoid().undulation(truth().begin.latitude, truth().begin.longitude), 0.05);
+  // Each camera's "begin" and "end" are its own first and last rows, not one point seen by all.
+  for (const json& f : doc.at("features")) EXPECT_NE(f.at("properties").at("kind"), "labelled point") << f.dump();
 }
 
 // Same structure, same text, numbers equal to a millimetre or 1e-8 of their size.
