@@ -1,5 +1,6 @@
 #include "driver/command_line.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -199,7 +200,18 @@ std::string joined(const std::vector<std::string>& names) {
   return out;
 }
 
+// True when `path` ends in .svg, .png or .pdf (any case): the formats a figure is drawn in.
+bool figureExtension(const std::string& path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+  std::string ext = path.substr(dot);
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return ext == ".svg" || ext == ".png" || ext == ".pdf";
+}
+
 int runSolve(const Context& c, const SolveOptions& o) {
+  if (!o.plot.empty() && !figureExtension(o.plot))
+    return c.message(kExitUsage, o.plot + ": a figure is drawn as .svg, .png or .pdf: expected one of these extensions");
   Event event;
   if (const int status = readInputs(c, o.inputs, o.ecsvHeights, event); status != 0) return status;
 

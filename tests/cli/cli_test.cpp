@@ -88,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"TwoEventFiles", "solve examples/three-stations.json examples/four-sightings.json",
                                 "not an ECSV file"},
                       UsageCase{"ConvertAnEventFile", "convert examples/three-stations.json", "already an event file"},
-                      UsageCase{"ConvertWithoutInput", "convert", "INPUT"}),
+                      UsageCase{"ConvertWithoutInput", "convert", "INPUT"},
+                      UsageCase{"FigureAsBitmap", "solve --plot figure.bmp examples/three-stations.json", ".svg, .png or .pdf"}),
     [](const auto& info) { return info.param.name; });
 
 // ------------------------------------------------------------ bad input
