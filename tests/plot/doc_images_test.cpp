@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ struct DocImage {
   std::vector<std::string> inputs;  // relative to the examples folder; empty: a synthetic case
   std::string synthetic;            // name of a figure case
 };
+
+std::ostream& operator<<(std::ostream& os, const DocImage& c) { return os << c.name; }
 
 fs::path outputFolder() {
   const char* flag = std::getenv("SIGHTLINE_DOC_IMAGES");

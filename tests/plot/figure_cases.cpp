@@ -52,7 +52,7 @@ FigureCase solved(const std::string& name, const Event& event) { return {name, e
 
 }  // namespace
 
-std::vector<FigureCase> figureCases() {
+static std::vector<FigureCase> buildCases() {
   std::vector<FigureCase> cases;
   {
     Event event = noisy(knownEvent(alpine(), {{"Hilltop", {47.80, 11.20, 620}, 6, 0.0, 0.8},
@@ -144,14 +144,36 @@ std::vector<FigureCase> figureCases() {
     solution.warnings.push_back("the planes of sight are parallel");
     cases.push_back({"NoGeometry", event, solution});
   }
+  {
+    // Numbers that went wrong somewhere upstream are left out, not drawn at nonsense places.
+    FigureCase c = cases.front();  // ThreeStationsWithUncertainty
+    c.name = "NotANumber";
+    c.solution.trajectory->end.ecef.x = NAN;
+    c.solution.sightings[1].point.position.height = NAN;
+    c.solution.sightings[2].residual = NAN;
+    c.solution.trajectory->begin.uncertainty->covariance[0] = NAN;
+    cases.push_back(c);
+  }
   cases.push_back({"EmptyEvent", Event{}, Solution{}});
   return cases;
 }
 
-FigureCase figureCase(const std::string& name) {
-  for (FigureCase& c : figureCases())
+const std::vector<FigureCase>& figureCases() {
+  static const std::vector<FigureCase> cases = buildCases();
+  return cases;
+}
+
+std::vector<std::string> figureCaseNames() {
+  return {"ThreeStationsWithUncertainty", "ThreeStationsTinyUncertainty", "EightStations", "CloseStations",
+          "UntimedSightings", "AcrossTheDateLine", "NearThePole", "EighteenStations", "OnePlaneOnly",
+          "SingleStation", "NoGeometry", "NotANumber", "EmptyEvent"};
+}
+
+const FigureCase& figureCase(const std::string& name) {
+  for (const FigureCase& c : figureCases())
     if (c.name == name) return c;
-  return {};
+  static const FigureCase none;
+  return none;
 }
 
 }  // namespace sightline::test

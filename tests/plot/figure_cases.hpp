@@ -16,10 +16,14 @@ struct FigureCase {
   Solution solution;
 };
 
-/// Every case, each solved (or built by hand for what solve() cannot give).
-std::vector<FigureCase> figureCases();
+/// Every case, each solved (or built by hand for what solve() cannot give); built on
+/// the first call, never during static initialisation.
+const std::vector<FigureCase>& figureCases();
+
+/// The names of figureCases(), in order, without building them (for test instantiation).
+std::vector<std::string> figureCaseNames();
 
 /// The case called `name` (an empty case when there is none).
-FigureCase figureCase(const std::string& name);
+const FigureCase& figureCase(const std::string& name);
 
 }  // namespace sightline::test

@@ -253,12 +253,24 @@ TEST(FigureCaption, WarningsAreShown) {
   EXPECT_EQ(scene.caption.back(), "Warning: the planes of sight are parallel");
 }
 
+TEST(FigureScene, NumbersThatAreNotNumbersAreLeftOut) {
+  const FigureCase c = figureCase("NotANumber");
+  const FigureScene scene = buildFigureScene(c.event, c.solution, "");
+  EXPECT_TRUE(scene.track.empty());  // an end that is not a number: no line
+  EXPECT_EQ(scene.profile.size(), c.solution.sightings.size() - 1);
+  EXPECT_EQ(scene.residuals.size(), c.solution.sightings.size() - 1);
+  for (const ProfilePoint& p : scene.profile) EXPECT_TRUE(std::isfinite(p.distance) && std::isfinite(p.height));
+  for (const MapSightLine& l : scene.sightLines) EXPECT_TRUE(std::isfinite(l.to.east) && std::isfinite(l.to.north));
+}
+
 struct DegenerateCase {
   std::string name;
   std::string mapNote;
   std::string profileNote;
   std::string residualNote;
 };
+
+std::ostream& operator<<(std::ostream& os, const DegenerateCase& c) { return os << c.name; }
 
 class Degenerate : public ::testing::TestWithParam<DegenerateCase> {};
 
