@@ -330,7 +330,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
   if (scene.stations.empty())
     scene.mapNote = "no stations";
   else if (!hasLine)
-    scene.mapNote = "no trajectory line";
+    scene.mapNote = trajectory ? "trajectory not a number" : "no trajectory line";
   if (scene.profile.empty() && scene.marks.empty())
     scene.profileNote = "no sightings with points";
   else if (!hasLine)
@@ -381,7 +381,8 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
                             "      Refraction: " + refractionName(event.refraction) +
                             "      Passes: " + std::to_string(solution.passes));
   } else {
-    scene.caption.push_back(std::string("No trajectory: ") + statusText(solution.status));
+    scene.caption.push_back(trajectory ? std::string("Trajectory not drawn: its begin or end is not a number")
+                                       : std::string("No trajectory: ") + statusText(solution.status));
     for (const LabelledPoint& p : solution.points)
       if (finite(p.point.position))
         scene.caption.push_back("Point \u201c" + p.label + "\u201d  " + format("%.2f km", p.point.position.height / kMetresPerKm) +

@@ -257,6 +257,8 @@ TEST(FigureScene, NumbersThatAreNotNumbersAreLeftOut) {
   const FigureCase c = figureCase("NotANumber");
   const FigureScene scene = buildFigureScene(c.event, c.solution, "");
   EXPECT_TRUE(scene.track.empty());  // an end that is not a number: no line
+  EXPECT_EQ(scene.mapNote, "trajectory not a number");
+  EXPECT_EQ(scene.caption.front(), "Trajectory not drawn: its begin or end is not a number");
   EXPECT_EQ(scene.profile.size(), c.solution.sightings.size() - 1);
   EXPECT_EQ(scene.residuals.size(), c.solution.sightings.size() - 1);
   for (const ProfilePoint& p : scene.profile) EXPECT_TRUE(std::isfinite(p.distance) && std::isfinite(p.height));
