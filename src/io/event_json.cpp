@@ -305,7 +305,8 @@ class EventChecker {
 
   bool event(const Json& root, Event& out) {
     if (!root.is_object()) return fail("", "expected an event (a JSON object with \"format\": \"sightline-event\"), found " + found(root));
-    if (!onlyKeys(root, "", {"$schema", "format", "version", "name", "time", "refraction", "sigma", "monteCarlo", "stations"}))
+    if (!onlyKeys(root, "", {"$schema", "format", "version", "name", "time", "refraction", "sigma", "triangulateLabels",
+                             "monteCarlo", "stations"}))
       return false;
     std::optional<std::string> format, name, refraction, schema;
     if (!string(root, "", "format", true, "\"sightline-event\"", format)) return false;
@@ -327,6 +328,10 @@ class EventChecker {
     std::optional<double> sigmaValue;
     if (!sigma(root, "", sigmaValue)) return false;
     if (sigmaValue) out.sigma = *sigmaValue;
+    if (const auto it = root.find("triangulateLabels"); it != root.end()) {
+      if (!it->is_boolean()) return fail("triangulateLabels", "expected true or false, found " + found(*it));
+      out.triangulateLabels = it->get<bool>();
+    }
     if (const auto it = root.find("monteCarlo"); it != root.end()) {
       if (!monteCarlo(*it, "monteCarlo", out.monteCarlo)) return false;
     }
@@ -413,6 +418,7 @@ std::string writeEventJson(const Event& event) {
   if (event.time) field("time", formatIsoTime(*event.time));
   field("refraction", refractionName(event.refraction));
   field("sigma", event.sigma);
+  if (!event.triangulateLabels) field("triangulateLabels", false);
   if (event.monteCarlo.draws != 0 || event.monteCarlo.seed != defaults.seed) {
     OrderedJson mc;
     mc["draws"] = event.monteCarlo.draws;

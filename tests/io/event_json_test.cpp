@@ -44,6 +44,7 @@ TEST(EventJsonRead, ValidEventGivesItsValuesAndTheDefaults) {
   EXPECT_EQ(e.sigma, kDefaultSigmaDegrees);
   EXPECT_FALSE(e.time);
   EXPECT_EQ(e.monteCarlo.draws, 0);
+  EXPECT_TRUE(e.triangulateLabels);
   ASSERT_EQ(e.stations.size(), 2u);
   EXPECT_EQ(e.stations[0].name, "A");
   EXPECT_EQ(e.stations[0].position.latitude, 47.5);
@@ -63,7 +64,7 @@ TEST(EventJsonRead, ValidEventGivesItsValuesAndTheDefaults) {
 TEST(EventJsonRead, OptionalFieldsAreRead) {
   const std::string text = R"({"$schema": "../schema/sightline-event.schema.json",
     "format": "sightline-event", "version": 1, "name": "Fireball", "time": "2026-11-14T21:03:47Z",
-    "refraction": "apparent", "sigma": 0.02, "monteCarlo": {"draws": 500, "seed": 18446744073709551615},
+    "refraction": "apparent", "sigma": 0.02, "triangulateLabels": false, "monteCarlo": {"draws": 500, "seed": 18446744073709551615},
     "stations": [
       {"name": "A", "latitude": -33.9, "longitude": 540.5, "height": -20, "heightReference": "msl", "sigma": 0.1,
        "sightings": [{"azimuth": -10, "elevation": -1.5, "sigma": 0.03}]},
@@ -77,6 +78,7 @@ TEST(EventJsonRead, OptionalFieldsAreRead) {
   EXPECT_EQ(formatIsoTime(*e.time), "2026-11-14T21:03:47Z");
   EXPECT_EQ(e.refraction, Refraction::Apparent);
   EXPECT_EQ(e.sigma, 0.02);
+  EXPECT_FALSE(e.triangulateLabels);
   EXPECT_EQ(e.monteCarlo.draws, 500);
   EXPECT_EQ(e.monteCarlo.seed, std::numeric_limits<std::uint64_t>::max());
   EXPECT_EQ(e.stations[0].heightReference, HeightReference::MeanSeaLevel);
@@ -165,6 +167,8 @@ const MalformedCase kMalformed[] = {
     {"FractionalDraws", "\"version\": 1,", "\"version\": 1, \"monteCarlo\": {\"draws\": 2.5},", 0, 0, "monteCarlo.draws", "whole number"},
     {"TooManyDraws", "\"version\": 1,", "\"version\": 1, \"monteCarlo\": {\"draws\": 3000000000},", 0, 0, "monteCarlo.draws", "at most"},
     {"NegativeSeed", "\"version\": 1,", "\"version\": 1, \"monteCarlo\": {\"seed\": -4},", 0, 0, "monteCarlo.seed", "0 or more"},
+    {"TriangulateLabelsAsText", "\"version\": 1,", "\"version\": 1, \"triangulateLabels\": \"no\",", 0, 0,
+     "triangulateLabels", "true or false"},
     {"UnknownMonteCarloKey", "\"version\": 1,", "\"version\": 1, \"monteCarlo\": {\"draw\": 4},", 0, 0, "monteCarlo.draw", "unknown key"},
 };
 
@@ -178,6 +182,7 @@ Event richEvent() {
   e.time = *parseIsoTime("2026-11-14T21:03:47.125Z");
   e.refraction = Refraction::Apparent;
   e.sigma = 0.1 + 0.2;
+  e.triangulateLabels = false;
   e.monteCarlo.draws = 250;
   e.monteCarlo.seed = 12345678901234567890ull;
   Station a;
@@ -203,6 +208,7 @@ void expectSameEvent(const Event& x, const Event& y) {
   }
   EXPECT_EQ(x.refraction, y.refraction);
   EXPECT_EQ(x.sigma, y.sigma);
+  EXPECT_EQ(x.triangulateLabels, y.triangulateLabels);
   EXPECT_EQ(x.monteCarlo.draws, y.monteCarlo.draws);
   EXPECT_EQ(x.monteCarlo.seed, y.monteCarlo.seed);
   ASSERT_EQ(x.stations.size(), y.stations.size());
@@ -245,10 +251,12 @@ TEST(EventJsonRoundTrip, DefaultsAreLeftOutAndReadBack) {
   e.time.reset();
   e.monteCarlo = MonteCarloOptions{};
   e.stations[0].heightReference = HeightReference::Ellipsoid;
+  e.triangulateLabels = true;
   const std::string text = writeEventJson(e);
   EXPECT_EQ(text.find("\"name\""), text.find("\"name\": \"Hilltop\""));
   EXPECT_EQ(text.find("monteCarlo"), std::string::npos);
   EXPECT_EQ(text.find("heightReference"), std::string::npos);
+  EXPECT_EQ(text.find("triangulateLabels"), std::string::npos);
   const EventReadResult r = readEventJson(text, "written.json");
   ASSERT_FALSE(r.error) << r.error->text();
   expectSameEvent(e, r.event);
