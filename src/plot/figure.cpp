@@ -874,7 +874,7 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
   const Scale y{-most, most, f.y + f.height, f.y};
 
   drawPanelTitle(cr, f, "Residuals",
-                 scene.residualNote.empty() ? "+ left of the track, as seen from the station" : scene.residualNote);
+                 scene.residualNote.empty() ? "+ right of the track, facing the direction of flight" : scene.residualNote);
   cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
   rectPath(cr, f);
   cairo_fill(cr);
