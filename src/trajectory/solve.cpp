@@ -51,13 +51,7 @@ Solution solve(const Event& event) {
 
   const PreparedEvent prepared = prepare(event);
   const std::size_t n = prepared.sightings.size();
-  std::vector<double> azimuths(n), elevations(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    azimuths[i] = prepared.sightings[i].azimuth;
-    elevations[i] = prepared.sightings[i].elevation;
-  }
-  DirectTracer tracer(prepared);
-  const CoreResult core = solveCore(prepared, azimuths, elevations, &tracer);
+  const CoreResult core = solveAsGiven(prepared);
   solution.status = core.status;
   solution.passes = core.passes;
 

@@ -367,6 +367,17 @@ double traceTargetAngle(const PreparedStation& station, const Vector3& point) {
   return angleBetween(station.position - station.traceCentre, point - station.traceCentre);
 }
 
+CoreResult solveAsGiven(const PreparedEvent& event) {
+  const std::size_t n = event.sightings.size();
+  std::vector<double> azimuths(n), elevations(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    azimuths[i] = event.sightings[i].azimuth;
+    elevations[i] = event.sightings[i].elevation;
+  }
+  DirectTracer tracer(event);
+  return solveCore(event, azimuths, elevations, &tracer);
+}
+
 void radiantOf(const Vector3& direction, const Vector3& at, double& azimuth, double& elevation) {
   Vector3 east, north, up;
   localFrame(toGeodetic(at), east, north, up);

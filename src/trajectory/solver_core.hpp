@@ -107,6 +107,9 @@ struct CoreResult {
 CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azimuths,
                      const std::vector<double>& elevations, ZenithTracer* tracer, const CoreResult* start = nullptr);
 
+/// solveCore() with the angles as given and the direct trace: the nominal solution.
+CoreResult solveAsGiven(const PreparedEvent& event);
+
 /// Radiant of a direction of flight at `at` (ECEF): azimuth (degrees from north
 /// through east) and elevation (degrees) of the direction the fireball came from.
 void radiantOf(const Vector3& direction, const Vector3& at, double& azimuth, double& elevation);

@@ -18,19 +18,18 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 }  // namespace
 
 DrawSetup::DrawSetup(const Event& event, int threads, bool predictPoints) : prepared_(prepare(event)) {
+  nominal_ = solveAsGiven(prepared_);
+  tables_ = std::make_unique<RefractionTables>(prepared_, kTableSigmas, threads);
+
+  // How the points move with each angle: central differences over one sigma.
   const std::size_t n = prepared_.sightings.size();
+  gradient_.assign(n * 2 * n, Vector3());  // no gradient: the nominal point
+  if (!predictPoints || prepared_.refraction == Refraction::None || !nominal_.hasLine) return;
   std::vector<double> azimuths(n), elevations(n);
   for (std::size_t i = 0; i < n; ++i) {
     azimuths[i] = prepared_.sightings[i].azimuth;
     elevations[i] = prepared_.sightings[i].elevation;
   }
-  DirectTracer direct(prepared_);
-  nominal_ = solveCore(prepared_, azimuths, elevations, &direct);
-  tables_ = std::make_unique<RefractionTables>(prepared_, kTableSigmas, threads);
-
-  // How the points move with each angle: central differences over one sigma.
-  gradient_.assign(n * 2 * n, Vector3());  // no gradient: the nominal point
-  if (!predictPoints || prepared_.refraction == Refraction::None || !nominal_.hasLine) return;
   TableTracer tracer(prepared_, *tables_);
   for (std::size_t j = 0; j < n; ++j) {
     const double step = std::max(radToDeg(prepared_.sightings[j].sigma), kMinGradientStep);
