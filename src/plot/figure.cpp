@@ -240,6 +240,23 @@ void setStation(cairo_t* cr, std::size_t s, double alpha = 1.0) {
   cairo_set_source_rgba(cr, r, g, b, alpha);
 }
 
+// A filled grey ellipse with a dark outline: centre (cx, cy) in device units,
+// rotated by `angle` radians, semi-axes `a` and `b` in device units.
+void drawEllipse(cairo_t* cr, double cx, double cy, double angle, double a, double b) {
+  cairo_save(cr);
+  cairo_translate(cr, cx, cy);
+  cairo_rotate(cr, angle);
+  cairo_scale(cr, a, b);
+  cairo_new_path(cr);
+  cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * kPi);
+  cairo_restore(cr);
+  cairo_set_source_rgba(cr, 0.35, 0.35, 0.35, 0.25);
+  cairo_fill_preserve(cr);
+  setGrey(cr, 0.15);
+  cairo_set_line_width(cr, 1.2);
+  cairo_stroke(cr);
+}
+
 // Ticks, tick labels and the title of the bottom and left axes of a frame.
 void drawAxes(cairo_t* cr, const FigureRect& frame, const Scale& x, const Scale& y, const std::string& xTitle,
               const std::string& yTitle, int xTicks, int yTicks, double xMinStep = 0.0) {
@@ -672,18 +689,8 @@ std::vector<EllipseScale> drawGround(cairo_t* cr, const FigureLayout& layout, co
     if (!scales[i].drawn) continue;
     const MapEllipse& e = scene.ellipses[i];
     const auto c = px(e.centre);
-    cairo_save(cr);
-    cairo_translate(cr, c[0], c[1]);
-    cairo_rotate(cr, -e.angle);
-    cairo_scale(cr, e.major * x.perUnit() * scales[i].factor, std::max(e.minor * x.perUnit() * scales[i].factor, 0.3));
-    cairo_new_path(cr);
-    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * kPi);
-    cairo_restore(cr);
-    cairo_set_source_rgba(cr, 0.35, 0.35, 0.35, 0.25);
-    cairo_fill_preserve(cr);
-    setGrey(cr, 0.15);
-    cairo_set_line_width(cr, 1.2);
-    cairo_stroke(cr);
+    drawEllipse(cr, c[0], c[1], -e.angle, e.major * x.perUnit() * scales[i].factor,
+                std::max(e.minor * x.perUnit() * scales[i].factor, 0.3));
   }
   // Ground track with the direction of flight.
   if (scene.track.size() >= 2) {
@@ -1071,16 +1078,7 @@ void drawLegend(cairo_t* cr, const FigureLayout& layout, const std::vector<Legen
         cairo_set_dash(cr, nullptr, 0, 0.0);
         break;
       case LegendKind::Ellipse:
-        cairo_save(cr);
-        cairo_translate(cr, sx, cy);
-        cairo_scale(cr, 10.0, 5.5);
-        cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * kPi);
-        cairo_restore(cr);
-        cairo_set_source_rgba(cr, 0.35, 0.35, 0.35, 0.25);
-        cairo_fill_preserve(cr);
-        setGrey(cr, 0.15);
-        cairo_set_line_width(cr, 1.2);
-        cairo_stroke(cr);
+        drawEllipse(cr, sx, cy, 0.0, 10.0, 5.5);
         break;
       case LegendKind::Fitted:
         setGrey(cr, 0.0);
