@@ -2,6 +2,8 @@
 // solve and its outputs, exit statuses, and the classic face left alone.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -31,6 +33,9 @@ struct HelpCase {
   std::string arguments;
   std::vector<std::string> mentions;  // each must appear on standard output
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const HelpCase& c, std::ostream* os) { *os << c.name; }
 
 class HelpText : public ::testing::TestWithParam<HelpCase> {};
 
@@ -63,6 +68,9 @@ struct UsageCase {
   std::string arguments;
   std::string expected;  // part of the message
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
 
 class UsageError : public ::testing::TestWithParam<UsageCase> {};
 
@@ -101,6 +109,9 @@ struct BadInputCase {
   std::string where;  // what follows "sightline: FILE" in the message
   std::string expected;
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const BadInputCase& c, std::ostream* os) { *os << c.name; }
 
 class BadEventFile : public ::testing::TestWithParam<BadInputCase> {};
 
@@ -288,6 +299,9 @@ struct FormatCase {
   std::string begins;  // the output starts with this
 };
 
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
 class OutputFormat : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(OutputFormat, IsWrittenToStandardOutput) {
@@ -398,6 +412,9 @@ struct ClassicCase {
   std::string name;
   std::vector<std::string> arguments;  // after the program name
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const ClassicCase& c, std::ostream* os) { *os << c.name; }
 
 class ClassicDispatch : public ::testing::TestWithParam<ClassicCase> {};
 

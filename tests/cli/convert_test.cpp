@@ -3,6 +3,8 @@
 // north-based azimuths; files the conversion cannot carry over are refused.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -34,6 +36,9 @@ struct ClassicFile {
   std::string mode;
   std::string flags[4];
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const ClassicFile& c, std::ostream* os) { *os << c.name; }
 
 std::string text(const ClassicFile& f) {
   char buffer[64];
@@ -129,6 +134,9 @@ struct ModeCase {
   Refraction refraction;
 };
 
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
+
 class RefractionMode : public ::testing::TestWithParam<ModeCase> {};
 
 TEST_P(RefractionMode, IsMappedAsTheClassicRunReadsIt) {
@@ -154,6 +162,9 @@ struct RefusedCase {
   int line;
   std::string expected;
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 
 class RefusedClassicFile : public ::testing::TestWithParam<RefusedCase> {};
 

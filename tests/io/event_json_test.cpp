@@ -2,6 +2,8 @@
 // the refusal points at the fault, and that a written event reads back the same.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -99,6 +101,9 @@ struct MalformedCase {
   std::string path;     // JSON path reported; empty: none
   std::string expected; // part of the message
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const MalformedCase& c, std::ostream* os) { *os << c.name; }
 
 class EventJsonMalformed : public ::testing::TestWithParam<MalformedCase> {};
 

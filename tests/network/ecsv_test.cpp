@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -101,6 +103,9 @@ struct NameCase {
   const char* expected;
 };
 
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
 class EcsvStationName : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(EcsvStationName, FirstOfLocationCameraIdCodenameTelescopeThenFileName) {
@@ -126,6 +131,9 @@ struct TableCase {
   const char* table;
   const char* before = "";  ///< bytes before the header
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
 
 class EcsvTableLayout : public ::testing::TestWithParam<TableCase> {};
 
@@ -187,6 +195,9 @@ struct HostileCase {
   const char* path;
   const char* words;  ///< part of the message
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 
 class EcsvHostile : public ::testing::TestWithParam<HostileCase> {};
 

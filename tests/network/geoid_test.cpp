@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 
 namespace sightline {
@@ -31,6 +33,9 @@ struct GeoidCase {
   double height;     // metres, N above the WGS84 ellipsoid
   double tolerance;  // metres
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const GeoidCase& c, std::ostream* os) { *os << c.name; }
 
 class GeoidPublished : public GeoidTest, public ::testing::WithParamInterface<GeoidCase> {};
 

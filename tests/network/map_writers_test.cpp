@@ -3,6 +3,8 @@
 #include "network/map_writers.hpp"
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
@@ -321,6 +323,9 @@ struct GdalCase {
   int features;
   const char* coordinate;  ///< as ogrinfo prints it
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const GdalCase& c, std::ostream* os) { *os << c.name; }
 
 class GdalReads : public ::testing::TestWithParam<GdalCase> {};
 

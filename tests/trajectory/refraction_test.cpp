@@ -3,6 +3,8 @@
 // the known point.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 
 #include "earth/refraction.hpp"
@@ -42,6 +44,9 @@ struct Case {
   std::string name;
   Refraction refraction;
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class TracedRefraction : public ::testing::TestWithParam<Case> {};
 

@@ -1,6 +1,8 @@
 // ISO 8601 times: what parses, to which second, and what is refused.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -11,6 +13,9 @@ struct TimeCase {
   std::string text;
   double seconds;
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const TimeCase& c, std::ostream* os) { *os << c.name; }
 
 class IsoTimes : public ::testing::TestWithParam<TimeCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -28,6 +30,9 @@ struct TableCase {
   double elevation;      // degrees, centre of the table
   double sigma;          // degrees, the table spans +-6 sigma
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
 
 class RefractionTableAccuracy : public ::testing::TestWithParam<TableCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -13,6 +15,9 @@ struct WrapCase {
   std::string name;
   double angle, wrapped;
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const WrapCase& c, std::ostream* os) { *os << c.name; }
 
 class WrapDegrees : public ::testing::TestWithParam<WrapCase> {};
 
