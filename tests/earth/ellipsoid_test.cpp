@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/readable_name.hpp"
+
 #include "geometry/angles.hpp"
 
 namespace sightline {
@@ -11,6 +13,8 @@ struct RadiusCase {
   double latitudeDegrees;
   double radius;
 };
+
+[[maybe_unused]] void PrintTo(const RadiusCase& c, std::ostream* os) { *os << "lat " << c.latitudeDegrees; }
 
 class EllipsoidRadius : public ::testing::TestWithParam<RadiusCase> {};
 
@@ -23,7 +27,8 @@ TEST_P(EllipsoidRadius, PublishedValues) {
 INSTANTIATE_TEST_SUITE_P(Table, EllipsoidRadius,
                          ::testing::Values(RadiusCase{0, 6378137.0}, RadiusCase{30, 6372770.522},
                                            RadiusCase{45, 6367417.567}, RadiusCase{60, 6362078.079},
-                                           RadiusCase{90, 6356752.0}));
+                                           RadiusCase{90, 6356752.0}),
+                         sightline::testing::ReadableName());
 
 TEST(EllipsoidRadius, ExactAtTheEquator) { EXPECT_EQ(ellipsoidRadius(0), 6378137.0); }
 
@@ -32,6 +37,8 @@ struct PositionCase {
   Vector3 expected;
   double tolerance;
 };
+
+[[maybe_unused]] void PrintTo(const PositionCase& c, std::ostream* os) { *os << "lon " << c.lon << " lat " << c.lat << " h " << c.height; }
 
 class ViewPointPosition : public ::testing::TestWithParam<PositionCase> {};
 
@@ -48,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PositionCase{0, 0, 0, {6378137, 0, 0}, 0},
                       PositionCase{90, 0, 0, {0, 6378137, 0}, 1e-8},
                       PositionCase{0, 90, 0, {0, 0, 6356752}, 1e-8},
-                      PositionCase{13.5, 52.25, 100, {3789001.109, 909658.684, 5032614.275}, 1e-3}));
+                      PositionCase{13.5, 52.25, 100, {3789001.109, 909658.684, 5032614.275}, 1e-3}),
+                         sightline::testing::ReadableName());
 
 TEST(ViewPointPosition, LongitudeActsModulo360AndLatitudeContinuesOverThePole) {
   const auto near = [](const Vector3& a, const Vector3& b) {
@@ -65,6 +73,8 @@ struct RoundTripCase {
   double lon, lat, height;
 };
 
+[[maybe_unused]] void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << "lon " << c.lon << " lat " << c.lat << " h " << c.height; }
+
 class HeightRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(HeightRoundTrip, HeightComesBack) {
@@ -75,7 +85,8 @@ TEST_P(HeightRoundTrip, HeightComesBack) {
 INSTANTIATE_TEST_SUITE_P(Table, HeightRoundTrip,
                          ::testing::Values(RoundTripCase{0, 0, 0}, RoundTripCase{10, 50, 100000},
                                            RoundTripCase{13.5, 52.25, 100}, RoundTripCase{-120, -33, -400},
-                                           RoundTripCase{200, 89.9, 2500}, RoundTripCase{45, -90, 10}));
+                                           RoundTripCase{200, 89.9, 2500}, RoundTripCase{45, -90, 10}),
+                         sightline::testing::ReadableName());
 
 TEST(HeightAboveEllipsoid, OfTheCentreIsMinusTheEquatorialRadius) {
   EXPECT_EQ(heightAboveEllipsoid(Vector3()), -6378137.0);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/readable_name.hpp"
+
 #include <cmath>
 
 #include "earth/ellipsoid.hpp"
@@ -13,6 +15,8 @@ struct DirectionCase {
   double azimuth, elevation;
   Vector3 expected;
 };
+
+[[maybe_unused]] void PrintTo(const DirectionCase& c, std::ostream* os) { *os << "az " << c.azimuth << " el " << c.elevation; }
 
 class HorizonDirection : public ::testing::TestWithParam<DirectionCase> {};
 
@@ -34,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(Table, HorizonDirection,
                                            DirectionCase{45, 30, {0.5, -0.612372, -0.612372}},
                                            DirectionCase{0, -10, {-0.173648, 0, -0.984808}},
                                            DirectionCase{360, 0, {0, 0, -1}}, DirectionCase{-90, 0, {0, 1, 0}},
-                                           DirectionCase{0, 100, {0.984808, 0, 0.173648}}));
+                                           DirectionCase{0, 100, {0.984808, 0, 0.173648}}),
+                         sightline::testing::ReadableName());
 
 TEST(HorizonDirection, MidLatitudeAndIndependentOfHeight) {
   const Vector3 d = horizonDirection(viewPointPosition(13.5, 52.25, 100), 37, 21);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/readable_name.hpp"
+
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -17,6 +19,8 @@ bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 struct RayCase {
   double z0Degrees, height, baseRadius;
 };
+
+[[maybe_unused]] void PrintTo(const RayCase& c, std::ostream* os) { *os << "z0 " << c.z0Degrees << " h " << c.height << " base " << c.baseRadius; }
 
 class TracedRayMatchesTrace : public ::testing::TestWithParam<RayCase> {};
 
@@ -41,7 +45,8 @@ INSTANTIATE_TEST_SUITE_P(Table, TracedRayMatchesTrace,
                                            RayCase{89, 0, 6378137.0}, RayCase{92, 0, 6378137.0},
                                            RayCase{91, 2000, 6364000.0}, RayCase{0, 0, 6378137.0},
                                            RayCase{3, 350, 6371000.0}, RayCase{-10, 0, 6378137.0},
-                                           RayCase{60, -500, 6356752.0}, RayCase{170, 0, 6378137.0}));
+                                           RayCase{60, -500, 6356752.0}, RayCase{170, 0, 6378137.0}),
+                         sightline::testing::ReadableName());
 
 TEST(TracedRay, SharesOneProfileBetweenRays) {
   ShellProfile shells(100, 6378137.0);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/readable_name.hpp"
+
 #include <cmath>
 
 #include "geometry/angles.hpp"
@@ -14,6 +16,8 @@ struct StandardCase {
   double refraction;
 };
 
+[[maybe_unused]] void PrintTo(const StandardCase& c, std::ostream* os) { *os << "elevation " << c.elevation; }
+
 class StandardRefraction : public ::testing::TestWithParam<StandardCase> {};
 
 TEST_P(StandardRefraction, PublishedValues) {
@@ -25,7 +29,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StandardCase{90, 0}, StandardCase{60, 0.0093416}, StandardCase{45, 0.0161649},
                       StandardCase{30, 0.0279191}, StandardCase{10, 0.0876303}, StandardCase{5, 0.1508474},
                       StandardCase{3.7264, 0.1656977}, StandardCase{2, -0.0739363},
-                      StandardCase{1, -3.3764843}, StandardCase{0.5, -32.5839842}, StandardCase{-1, 3.3764843}));
+                      StandardCase{1, -3.3764843}, StandardCase{0.5, -32.5839842}, StandardCase{-1, 3.3764843}),
+                         sightline::testing::ReadableName());
 
 TEST(StandardRefraction, ChangesSignNearTwoDegrees) {
   EXPECT_GT(standardRefraction(2.16), 0.0);
@@ -43,6 +48,8 @@ struct IndexCase {
   double index;
 };
 
+[[maybe_unused]] void PrintTo(const IndexCase& c, std::ostream* os) { *os << "height " << c.height; }
+
 class RefractiveIndex : public ::testing::TestWithParam<IndexCase> {};
 
 TEST_P(RefractiveIndex, PublishedValues) {
@@ -51,7 +58,8 @@ TEST_P(RefractiveIndex, PublishedValues) {
 
 INSTANTIATE_TEST_SUITE_P(Table, RefractiveIndex,
                          ::testing::Values(IndexCase{0, 1.000281078}, IndexCase{1000, 1.000254631},
-                                           IndexCase{10000, 1.000092662}));
+                                           IndexCase{10000, 1.000092662}),
+                         sightline::testing::ReadableName());
 
 TEST(RefractiveIndex, ExactlyOneAtAndAboveTheTopOfTheModel) {
   EXPECT_EQ(refractiveIndexAt(283.15 / 0.0065), 1.0);
@@ -67,6 +75,8 @@ struct TraceCase {
   std::int64_t steps;
 };
 
+[[maybe_unused]] void PrintTo(const TraceCase& c, std::ostream* os) { *os << "z0 " << c.z0 << " h " << c.height << " target " << c.targetAngle; }
+
 class Trace : public ::testing::TestWithParam<TraceCase> {};
 
 TEST_P(Trace, PublishedResultsAndStepCounts) {
@@ -80,7 +90,8 @@ TEST_P(Trace, PublishedResultsAndStepCounts) {
 INSTANTIATE_TEST_SUITE_P(Table, Trace,
                          ::testing::Values(TraceCase{degToRad(80), 100, 0.05, 1.3975758, 6440},
                                            TraceCase{degToRad(45), 0, 0.01, 0.78564254, 6472},
-                                           TraceCase{degToRad(89), 0, 0.03, 1.5556861, 577}));
+                                           TraceCase{degToRad(89), 0, 0.03, 1.5556861, 577}),
+                         sightline::testing::ReadableName());
 
 TEST(Trace, FirstExampleEndsAt64500Metres) {
   // 6440 steps of 10 m from 100 m above the base radius.

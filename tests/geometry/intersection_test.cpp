@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/readable_name.hpp"
+
+#include <ostream>
+
 #include "geometry/closest_approach.hpp"
 
 namespace sightline {
@@ -26,6 +30,9 @@ struct IntersectCase {
   Viewline line;
   Vector3 expected;
 };
+
+// Test names and failure messages show the case by its name.
+[[maybe_unused]] void PrintTo(const IntersectCase& c, std::ostream* os) { *os << c.name; }
 
 class Intersect : public ::testing::TestWithParam<IntersectCase> {};
 
@@ -67,6 +74,8 @@ struct FailCase {
   Vector3 dA, dB;
 };
 
+[[maybe_unused]] void PrintTo(const FailCase& c, std::ostream* os) { *os << "dA " << sightline::testing::vectorText(c.dA) << " dB " << sightline::testing::vectorText(c.dB); }
+
 class ClosestApproachFails : public ::testing::TestWithParam<FailCase> {};
 
 TEST_P(ClosestApproachFails, LeavesOutputsUntouched) {
@@ -78,7 +87,8 @@ TEST_P(ClosestApproachFails, LeavesOutputsUntouched) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ClosestApproachFails,
                          ::testing::Values(FailCase{kX, kX}, FailCase{kZ, {0, 0, -1}}, FailCase{{0, 0, 0}, kZ},
-                                           FailCase{kX, {0, 0, 0}}));
+                                           FailCase{kX, {0, 0, 0}}),
+                         sightline::testing::ReadableName());
 
 }  // namespace
 }  // namespace sightline

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/readable_name.hpp"
+
 namespace sightline {
 namespace {
 
@@ -28,6 +30,8 @@ struct DeterminantCase {
   double det;
 };
 
+[[maybe_unused]] void PrintTo(const DeterminantCase& c, std::ostream* os) { *os << "columns " << sightline::testing::vectorText(c.c1) << sightline::testing::vectorText(c.c2) << sightline::testing::vectorText(c.c3); }
+
 class Determinant : public ::testing::TestWithParam<DeterminantCase> {};
 
 TEST_P(Determinant, Sarrus) {
@@ -40,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(Table, Determinant,
                                            DeterminantCase{{2, 1, 0}, {1, 3, 1}, {0, 1, 4}, 18},
                                            DeterminantCase{{1, 2, 3}, {4, 5, 6}, {1, 2, 3}, 0},
                                            DeterminantCase{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}, -1},
-                                           DeterminantCase{{1, 4, 7}, {2, 5, 8}, {3, 6, 10}, -3}));
+                                           DeterminantCase{{1, 4, 7}, {2, 5, 8}, {3, 6, 10}, -3}),
+                         sightline::testing::ReadableName());
 
 TEST(Matrix3, InvertDiagonalAndGeneral) {
   Matrix3 d(Vector3(1, 0, 0), Vector3(0, 2, 0), Vector3(0, 0, 4));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/readable_name.hpp"
+
 #include <cmath>
 #include <limits>
 
@@ -43,6 +45,8 @@ struct AngleCase {
   double expected;
 };
 
+[[maybe_unused]] void PrintTo(const AngleCase& c, std::ostream* os) { *os << sightline::testing::vectorText(c.v) << " component " << c.index; }
+
 class ComponentAngles : public ::testing::TestWithParam<AngleCase> {};
 
 TEST_P(ComponentAngles, MatchOnAxesAndZeroGuards) {
@@ -64,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AngleCase{{0, 0, 5}, 3, 2e-101},            // theta: zero rho becomes 1e-100
                       AngleCase{{0, 0, -5}, 3, kPi},              //
                       AngleCase{{1, 0, 0}, 3, kPi / 2},           //
-                      AngleCase{{0, 0, 0}, 3, kPi / 2}));         //
+                      AngleCase{{0, 0, 0}, 3, kPi / 2}),
+                         sightline::testing::ReadableName());         //
 
 TEST(Vector3, ComponentOutOfRangeIsZero) {
   const Vector3 v(1, 2, 3);
@@ -80,6 +85,8 @@ struct NormalizeCase {
   double out;
 };
 
+[[maybe_unused]] void PrintTo(const NormalizeCase& c, std::ostream* os) { *os << "angle " << c.in; }
+
 class NormalizeAngle : public ::testing::TestWithParam<NormalizeCase> {};
 
 TEST_P(NormalizeAngle, ReducesByWholeTurns) {
@@ -89,7 +96,8 @@ TEST_P(NormalizeAngle, ReducesByWholeTurns) {
 INSTANTIATE_TEST_SUITE_P(Table, NormalizeAngle,
                          ::testing::Values(NormalizeCase{-kPi / 2, 3 * kPi / 2}, NormalizeCase{3 * kPi, kPi},
                                            NormalizeCase{-3 * kPi, kPi}, NormalizeCase{0, 0},
-                                           NormalizeCase{kTwoPi, 0}, NormalizeCase{-1e-20, kTwoPi}));
+                                           NormalizeCase{kTwoPi, 0}, NormalizeCase{-1e-20, kTwoPi}),
+                         sightline::testing::ReadableName());
 
 TEST(Vector3, NormalizeAngleStaysDefinedBeyondIntRange) {
   const double huge = 1e12;
@@ -105,6 +113,8 @@ struct RotateCase {
   double angle;
   Vector3 expected;
 };
+
+[[maybe_unused]] void PrintTo(const RotateCase& c, std::ostream* os) { *os << sightline::testing::vectorText(c.v) << " about " << sightline::testing::vectorText(c.axis) << " by " << c.angle; }
 
 class Rotate : public ::testing::TestWithParam<RotateCase> {};
 
@@ -126,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RotateCase{{1, 0, 0}, {0, 0, 2}, kPi / 2, {0, 1, 0}},  // axis length does not matter
                       RotateCase{{1, 2, 3}, {0, 0, 0}, 1.0, {1, 2, 3}},      // too short: unchanged
                       RotateCase{{1, 2, 3}, {0, 0, 1e-101}, 1.0, {1, 2, 3}},
-                      RotateCase{{1, 2, 3}, {1, 1, 1}, 0.0, {1, 2, 3}}));
+                      RotateCase{{1, 2, 3}, {1, 1, 1}, 0.0, {1, 2, 3}}),
+                         sightline::testing::ReadableName());
 
 TEST(Vector3, RotateAboutNaNAxisLeavesVector) {
   Vector3 v(1, 2, 3);
