@@ -15,6 +15,8 @@ inline constexpr double kWeakConvergence = 10.0;
 inline constexpr double kResidualSigmas = 3.0;
 /// A line of sight closer than this to the trajectory's direction gives a poorly defined point, degrees.
 inline constexpr double kGrazingAngle = 1.0;
+/// Lines of sight whose directions differ by less than this sine (radians) count as parallel.
+inline constexpr double kParallelSine = 1e-10;
 /// Arcseconds per degree.
 inline constexpr double kArcsecondsPerDegree = 3600.0;
 /// Most iterations of the least-squares line fit.

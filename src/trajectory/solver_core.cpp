@@ -146,6 +146,11 @@ bool meetPlane(const Vector3& o, const Vector3& m, const Vector3& s, const Vecto
 
 // Least-squares point of lines (s_i, d_i): minimises the sum of squared distances; false when singular.
 bool leastSquaresPoint(const std::vector<Vector3>& s, const std::vector<Vector3>& d, Vector3& point) {
+  // Parallel lines have no nearest point: rounding would otherwise make one up far away.
+  double widest = 0.0;
+  for (std::size_t i = 0; i < d.size(); ++i)
+    for (std::size_t j = i + 1; j < d.size(); ++j) widest = std::max(widest, norm3(cross3(d[i], d[j])));
+  if (!(widest > tc::kParallelSine)) return false;
   std::array<std::array<double, 3>, 3> a{};
   std::array<double, 3> rhs{};
   for (std::size_t i = 0; i < s.size(); ++i) {

@@ -41,6 +41,17 @@ TEST(Degenerate, SingleSightingsMeetAtTheirClosestApproach) {
   }
 }
 
+TEST(Degenerate, ParallelSingleSightingsGiveNoPoint) {
+  // Two stations looking along the same direction: the lines never meet.
+  Event event = knownEvent(kPath, {{"Hilltop", kHilltop, 1}, {"Lakeside", kLakeside, 1}});
+  event.stations[1].position = event.stations[0].position;
+  event.stations[1].position.height += 1000;
+  event.stations[1].sightings[0] = event.stations[0].sightings[0];
+  const Solution solution = solve(event);
+  EXPECT_EQ(solution.status, SolveStatus::NoGeometry);
+  for (const SightingResult& r : solution.sightings) EXPECT_FALSE(r.hasPoint);
+}
+
 TEST(Degenerate, OnePlaneOnlyIntersectsTheSingleSightingsWithIt) {
   const Event event = knownEvent(kPath, {{"Hilltop", kHilltop, 3}, {"Lakeside", kLakeside, 1},
                                          {"Ridge", {47.2, 11.7, 1200}, 1, 0.2, 0.2}});
