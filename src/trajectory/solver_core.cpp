@@ -557,22 +557,6 @@ CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azim
       }
     }
 
-    // Labelled points: the least-squares point of the lines of sight sharing a label across stations.
-    for (std::size_t l = 0; l < event.labels.size(); ++l) {
-      std::vector<Vector3> s, d;
-      std::vector<std::size_t> seen;
-      for (std::size_t i = 0; i < n; ++i) {
-        if (event.sightings[i].label != static_cast<int>(l)) continue;
-        s.push_back(origins[i]);
-        d.push_back(directions[i]);
-        if (std::find(seen.begin(), seen.end(), event.sightings[i].station) == seen.end())
-          seen.push_back(event.sightings[i].station);
-      }
-      Vector3 x;
-      result.labelSolved[l] = seen.size() >= 2 && leastSquaresPoint(s, d, x) && finite(x);
-      result.labelPoints[l] = result.labelSolved[l] ? x : Vector3(kNaN, kNaN, kNaN);
-    }
-
     if (!traced) break;
     if (pass > 1) {
       double movement = 0.0;
@@ -592,6 +576,22 @@ CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azim
                                                traceTargetAngle(st, result.points[i]));
       result.lineElevation[i] = 90 - radToDeg(zenith);
     }
+  }
+
+  // Labelled points, from the last pass's lines of sight: the least-squares point of the lines sharing a label across stations.
+  for (std::size_t l = 0; l < event.labels.size(); ++l) {
+    std::vector<Vector3> s, d;
+    std::vector<std::size_t> seen;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (event.sightings[i].label != static_cast<int>(l)) continue;
+      s.push_back(origins[i]);
+      d.push_back(directions[i]);
+      if (std::find(seen.begin(), seen.end(), event.sightings[i].station) == seen.end())
+        seen.push_back(event.sightings[i].station);
+    }
+    Vector3 x;
+    result.labelSolved[l] = seen.size() >= 2 && leastSquaresPoint(s, d, x) && finite(x);
+    result.labelPoints[l] = result.labelSolved[l] ? x : Vector3(kNaN, kNaN, kNaN);
   }
 
   if (result.hasLine) {
