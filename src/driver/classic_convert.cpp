@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include <GeographicLib/Geocentric.hpp>
 
 #include "earth/ellipsoid.hpp"
+#include "earth/frames.hpp"
 #include "earth/horizon.hpp"
 #include "geometry/angles.hpp"
 
@@ -79,7 +79,6 @@ EventReadResult classicEvent(const ObservationFile& file, const std::string& fil
   const double mode = value[kRefractionModeLine];
   result.event.refraction = mode == 1.0 ? Refraction::Apparent : mode == 2.0 ? Refraction::None : Refraction::Corrected;
 
-  const GeographicLib::Geocentric& wgs84 = GeographicLib::Geocentric::WGS84();
   const bool onePointEach = count[0] == 1 && count[1] == 1;
   for (int v = 0; v < kStations; ++v) {
     const int l = kLongitudeLine[v];
@@ -91,10 +90,8 @@ EventReadResult classicEvent(const ObservationFile& file, const std::string& fil
     Station station;
     station.name = trimmed(file.viewPointName[v]);
     if (station.name.empty()) station.name = "ViewPoint " + std::to_string(v + 1);
-    std::vector<double> rotation(9);
-    double lat = 0.0, lon = 0.0, h = 0.0;
-    wgs84.Reverse(position.x, position.y, position.z, lat, lon, h, rotation);
-    station.position = GeodeticPosition{lat, lon, h};
+    LocalFrame frame;
+    station.position = toGeodetic(position, frame);
     for (int k = 0; k < kSlotsPerStation; ++k) {
       if (!used[v][k]) continue;
       const int a = kAzimuthLine[slotOf(v, k)];
@@ -102,10 +99,10 @@ EventReadResult classicEvent(const ObservationFile& file, const std::string& fil
       if (!std::isfinite(azimuth)) return fail(a, "expected a finite azimuth in degrees");
       if (!(std::fabs(elevation) <= kRightAngleDegrees)) return fail(a + 1, "expected an elevation from -90 to 90 degrees");
       const Vector3 d = horizonDirection(position, azimuth, elevation);
-      // Components in the geodetic east-north-up frame: the columns of the rotation are its axes.
-      const double east = rotation[0] * d.x + rotation[3] * d.y + rotation[6] * d.z;
-      const double north = rotation[1] * d.x + rotation[4] * d.y + rotation[7] * d.z;
-      const double up = rotation[2] * d.x + rotation[5] * d.y + rotation[8] * d.z;
+      // Components in the geodetic east-north-up frame.
+      const double east = dot(frame.east, d);
+      const double north = dot(frame.north, d);
+      const double up = dot(frame.up, d);
       Sighting sighting;
       double az = radToDeg(std::atan2(east, north));
       if (az < 0.0) az += kFullCircleDegrees;

@@ -1,6 +1,5 @@
 #include "plot/figure_scene.hpp"
 
-#include <GeographicLib/Geocentric.hpp>
 #include <GeographicLib/Geodesic.hpp>
 #include <GeographicLib/LocalCartesian.hpp>
 
@@ -27,20 +26,6 @@ bool finite(const GeodeticPosition& p) {
 }
 
 bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-// Geodetic position (degrees, metres) of an ECEF point (metres).
-GeodeticPosition geodeticOf(const Vector3& ecef) {
-  GeodeticPosition p;
-  GeographicLib::Geocentric::WGS84().Reverse(ecef.x, ecef.y, ecef.z, p.latitude, p.longitude, p.height);
-  return p;
-}
-
-// ECEF (metres) of a geodetic position (degrees, metres).
-Vector3 ecefOf(const GeodeticPosition& p) {
-  Vector3 v;
-  GeographicLib::Geocentric::WGS84().Forward(p.latitude, p.longitude, p.height, v.x, v.y, v.z);
-  return v;
-}
 
 std::string format(const char* pattern, double a) {
   char buffer[96];
@@ -160,7 +145,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
     if (finite(p.point.ecef) && finite(p.point.position)) pointEcef.push_back(p.point.ecef);
   std::vector<Vector3> stationEcef;
   for (const Station& station : event.stations)
-    if (finite(station.position)) stationEcef.push_back(ecefOf(station.position));
+    if (finite(station.position)) stationEcef.push_back(toEcef(station.position));
   auto mean = [](const std::vector<Vector3>& points) {
     Vector3 sum;
     for (const Vector3& p : points) sum = sum + p;
@@ -177,10 +162,10 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
     centre = mean(stationEcef);
     scene.mapOrigin = stationEcef.size() == 1 ? "the station" : "the stations' middle";
   } else {
-    centre = ecefOf(GeodeticPosition{});
+    centre = toEcef(GeodeticPosition{});
     scene.mapOrigin = "0\u00b0 N, 0\u00b0 E";
   }
-  const GeodeticPosition middle = geodeticOf(centre);
+  const GeodeticPosition middle = toGeodetic(centre);
   scene.origin = {middle.latitude, middle.longitude, 0.0};
   auto mapOf = [&](const GeodeticPosition& p) { return toMap(scene.origin, p.latitude, p.longitude); };
 
@@ -226,7 +211,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
     const double lengthKm = distance(b, e) / kMetresPerKm;
     for (int i = 0; i <= kTrackSamples; ++i) {
       const double f = static_cast<double>(i) / kTrackSamples;
-      const GeodeticPosition p = geodeticOf(b + f * (e - b));
+      const GeodeticPosition p = toGeodetic(b + f * (e - b));
       scene.track.push_back(mapOf(p));
       scene.fittedLine.push_back({0, f * lengthKm, p.height / kMetresPerKm});
     }
@@ -255,7 +240,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
     std::vector<MapPoint> ground;
     std::vector<double> heights;
     for (const Vector3& p : pointEcef) {
-      const GeodeticPosition g = geodeticOf(p);
+      const GeodeticPosition g = toGeodetic(p);
       ground.push_back(mapOf(g));
       heights.push_back(g.height);
     }

@@ -16,14 +16,9 @@
 #include <string>
 #include <vector>
 
-namespace sightline {
+#include "earth/frames.hpp"
 
-/// A geodetic WGS84 position: degrees, degrees, metres above the ellipsoid.
-struct GeodeticPosition {
-  double latitude = 0.0;   ///< degrees, north positive, [-90, 90]
-  double longitude = 0.0;  ///< degrees, east positive
-  double height = 0.0;     ///< metres above the WGS84 ellipsoid
-};
+namespace sightline {
 
 /// How the elevations of an event were reduced for atmospheric refraction.
 enum class Refraction {

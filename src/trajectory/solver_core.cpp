@@ -1,7 +1,6 @@
 #include "trajectory/solver_core.hpp"
 
 #include <GeographicLib/Constants.hpp>
-#include <GeographicLib/Geocentric.hpp>
 
 #include <algorithm>
 #include <array>
@@ -288,29 +287,6 @@ class LineFit {
 
 }  // namespace
 
-GeodeticPosition toGeodetic(const Vector3& ecef) {
-  GeodeticPosition g;
-  GeographicLib::Geocentric::WGS84().Reverse(ecef.x, ecef.y, ecef.z, g.latitude, g.longitude, g.height);
-  if (g.longitude >= 180.0) g.longitude -= 360.0;
-  return g;
-}
-
-Vector3 toEcef(const GeodeticPosition& position) {
-  Vector3 v;
-  GeographicLib::Geocentric::WGS84().Forward(position.latitude, position.longitude, position.height, v.x, v.y, v.z);
-  return v;
-}
-
-void localFrame(const GeodeticPosition& position, Vector3& east, Vector3& north, Vector3& up) {
-  double x = 0, y = 0, z = 0;
-  std::vector<double> m(9);
-  GeographicLib::Geocentric::WGS84().Forward(position.latitude, position.longitude, position.height, x, y, z, m);
-  // m takes east-north-up components to ECEF: its columns are the three unit vectors.
-  east = Vector3(m[0], m[3], m[6]);
-  north = Vector3(m[1], m[4], m[7]);
-  up = Vector3(m[2], m[5], m[8]);
-}
-
 PreparedEvent prepare(const Event& event) {
   PreparedEvent prepared;
   prepared.refraction = event.refraction;
@@ -321,7 +297,10 @@ PreparedEvent prepare(const Event& event) {
     const Station& station = event.stations[s];
     PreparedStation p;
     p.position = toEcef(station.position);
-    localFrame(station.position, p.east, p.north, p.up);
+    const LocalFrame frame = localFrame(station.position);
+    p.east = frame.east;
+    p.north = frame.north;
+    p.up = frame.up;
     p.height = station.position.height;
     // Gaussian mean radius of curvature: the sphere that fits the ellipsoid best around the station.
     const double sinLat = std::sin(degToRad(station.position.latitude));
@@ -384,13 +363,9 @@ CoreResult solveAsGiven(const PreparedEvent& event) {
 }
 
 void radiantOf(const Vector3& direction, const Vector3& at, double& azimuth, double& elevation) {
-  Vector3 east, north, up;
-  localFrame(toGeodetic(at), east, north, up);
-  const Vector3 from = -1.0 * direction;
-  azimuth = radToDeg(std::atan2(dot(from, east), dot(from, north)));
-  if (azimuth < 0) azimuth += 360;
-  if (azimuth >= 360) azimuth -= 360;
-  elevation = radToDeg(std::asin(std::clamp(dot(from, up), -1.0, 1.0)));
+  const Horizontal radiant = horizontalOf(localFrame(toGeodetic(at)), -1.0 * direction);
+  azimuth = radiant.azimuth;
+  elevation = radiant.elevation;
 }
 
 CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azimuths,

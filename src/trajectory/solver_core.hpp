@@ -114,11 +114,4 @@ CoreResult solveAsGiven(const PreparedEvent& event);
 /// through east) and elevation (degrees) of the direction the fireball came from.
 void radiantOf(const Vector3& direction, const Vector3& at, double& azimuth, double& elevation);
 
-/// Geodetic WGS84 position (degrees, metres; longitude in [-180, 180)) of an ECEF point (metres).
-GeodeticPosition toGeodetic(const Vector3& ecef);
-/// ECEF (metres) of a geodetic WGS84 position.
-Vector3 toEcef(const GeodeticPosition& position);
-/// East, north and up unit vectors (ECEF) at a geodetic position.
-void localFrame(const GeodeticPosition& position, Vector3& east, Vector3& north, Vector3& up);
-
 }  // namespace sightline

@@ -8,12 +8,11 @@
 namespace sightline {
 
 void lookAngles(const GeodeticPosition& station, const Vector3& point, double& azimuth, double& elevation) {
-  Vector3 east, north, up;
-  localFrame(station, east, north, up);
+  const LocalFrame frame = localFrame(station);
   const Vector3 v = point - toEcef(station);
-  azimuth = radToDeg(std::atan2(dot(v, east), dot(v, north)));
+  azimuth = radToDeg(std::atan2(dot(v, frame.east), dot(v, frame.north)));
   if (azimuth < 0) azimuth += 360;
-  elevation = radToDeg(std::asin(dot(v, up) / v.length()));
+  elevation = radToDeg(std::asin(dot(v, frame.up) / v.length()));
 }
 
 Vector3 pointAlong(const KnownTrajectory& trajectory, double f) {

@@ -92,7 +92,10 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
     t.kind = kind;
     t.index = index;
     t.point = &point;
-    localFrame(point.position, t.east, t.north, t.up);
+    const LocalFrame frame = localFrame(point.position);
+    t.east = frame.east;
+    t.north = frame.north;
+    t.up = frame.up;
     targets.push_back(t);
   };
   Trajectory* line = nominal.trajectory ? &*nominal.trajectory : nullptr;

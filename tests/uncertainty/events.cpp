@@ -73,19 +73,18 @@ Vector3 truePoint(const KnownCase& c, std::size_t s, std::size_t k) {
 void addNoise(Event& event, double sigma, DrawRandom& random) {
   event.sigma = sigma;
   for (Station& station : event.stations) {
-    Vector3 east, north, up;
-    localFrame(station.position, east, north, up);
+    const LocalFrame frame = localFrame(station.position);
+    const Vector3& up = frame.up;
     for (Sighting& s : station.sightings) {
-      const double az = degToRad(s.azimuth), el = degToRad(s.elevation);
-      const Vector3 d = (std::cos(el) * std::sin(az)) * east + (std::cos(el) * std::cos(az)) * north + std::sin(el) * up;
+      const Vector3 d = directionFromHorizontal(frame, s.azimuth, s.elevation);
       // Two unit vectors across the line of sight.
       const Vector3 across = unit(cross(d, up));
       const Vector3 along = cross(across, d);
       const double a = degToRad(sigma) * random.normal(), b = degToRad(sigma) * random.normal();
       const Vector3 moved = unit(d + std::tan(a) * across + std::tan(b) * along);
-      s.azimuth = radToDeg(std::atan2(dot(moved, east), dot(moved, north)));
-      if (s.azimuth < 0) s.azimuth += 360;
-      s.elevation = radToDeg(std::asin(dot(moved, up)));
+      const Horizontal h = horizontalOf(frame, moved);
+      s.azimuth = h.azimuth;
+      s.elevation = h.elevation;
     }
   }
 }
