@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/run_control.hpp"
+#include "classic/run_control.hpp"
 
 namespace sightline {
 namespace {

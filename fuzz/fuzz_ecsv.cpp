@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "network/ecsv.hpp"
+#include "formats/ecsv.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "io/event_json.hpp"
-#include "io/solution_writers.hpp"
+#include "formats/event_json.hpp"
+#include "formats/solution_writers.hpp"
 #include "trajectory/solve.hpp"
 
 namespace {

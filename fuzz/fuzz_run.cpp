@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "driver/run_control.hpp"
+#include "classic/run_control.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static std::FILE* sink = std::fopen("/dev/null", "w");

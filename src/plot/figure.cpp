@@ -1126,23 +1126,9 @@ void drawFigure(cairo_t* cr, const FigureLayout& layout, const FigureScene& scen
 
 // ---------------------------------------------------------------- output
 
-enum class Format { Png, Svg, Pdf };
-
-std::optional<Format> formatOf(const std::string& path) {
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t slash = path.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == "png") return Format::Png;
-  if (ext == "svg") return Format::Svg;
-  if (ext == "pdf") return Format::Pdf;
-  return std::nullopt;
-}
-
-cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
-  return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length ? CAIRO_STATUS_SUCCESS
-                                                                                   : CAIRO_STATUS_WRITE_ERROR;
+cairo_status_t appendTo(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
 }
 
 struct SurfaceDeleter {
@@ -1152,20 +1138,20 @@ struct ContextDeleter {
   void operator()(cairo_t* c) const { cairo_destroy(c); }
 };
 
-// Draws into `file`; empty on success, else what failed.
-std::string render(Format format, std::FILE* file, const FigureLayout& layout, const FigureScene& scene,
+// Draws into `bytes`; empty on success, else what failed.
+std::string render(FigureFormat format, std::string& bytes, const FigureLayout& layout, const FigureScene& scene,
                    const Event& event) {
   std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
   const int w = static_cast<int>(std::ceil(layout.width)), h = static_cast<int>(std::ceil(layout.height));
   switch (format) {
-    case Format::Png:
+    case FigureFormat::Png:
       surface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
       break;
-    case Format::Svg:
-      surface.reset(cairo_svg_surface_create_for_stream(writeToFile, file, layout.width, layout.height));
+    case FigureFormat::Svg:
+      surface.reset(cairo_svg_surface_create_for_stream(appendTo, &bytes, layout.width, layout.height));
       break;
-    case Format::Pdf:
-      surface.reset(cairo_pdf_surface_create_for_stream(writeToFile, file, layout.width, layout.height));
+    case FigureFormat::Pdf:
+      surface.reset(cairo_pdf_surface_create_for_stream(appendTo, &bytes, layout.width, layout.height));
       cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, scene.title.c_str());
       cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATOR, "Sightline");
       break;
@@ -1178,9 +1164,9 @@ std::string render(Format format, std::FILE* file, const FigureLayout& layout, c
     if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return cairo_status_to_string(cairo_status(cr.get()));
   }
   cairo_status_t status = CAIRO_STATUS_SUCCESS;
-  if (format == Format::Png) {
+  if (format == FigureFormat::Png) {
     cairo_surface_flush(surface.get());
-    status = cairo_surface_write_to_png_stream(surface.get(), writeToFile, file);
+    status = cairo_surface_write_to_png_stream(surface.get(), appendTo, &bytes);
   } else {
     cairo_surface_finish(surface.get());
     status = cairo_surface_status(surface.get());
@@ -1222,40 +1208,26 @@ FigureLayout figureLayout(const FigureScene& scene) {
   return layout;
 }
 
-bool writeFigure(const std::string& path, const Event& event, const Solution& solution, const OutputContext& context,
-                 std::string& error) {
-  const std::optional<Format> format = formatOf(path);
-  if (!format) {
-    error = "the figure's format follows the file name's extension: .png, .svg or .pdf";
-    return false;
-  }
+std::optional<FigureFormat> figureFormatOf(const std::string& path) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == "png") return FigureFormat::Png;
+  if (ext == "svg") return FigureFormat::Svg;
+  if (ext == "pdf") return FigureFormat::Pdf;
+  return std::nullopt;
+}
+
+bool drawFigure(FigureFormat format, const Event& event, const Solution& solution, const OutputContext& context,
+                std::string& bytes, std::string& error) {
   const FigureScene scene = buildFigureScene(event, solution, context.source, context.geoid);
   const FigureLayout layout = figureLayout(scene);
-
-  // Draw into a temporary file beside the target, then rename it: a failure leaves no half file.
-  std::string temporary = path + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) {
-    error = std::string("cannot write the figure: ") + std::strerror(errno);
-    return false;
-  }
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  std::FILE* file = fdopen(fd, "wb");
-  if (!file) {
-    error = std::string("cannot write the figure: ") + std::strerror(errno);
-    close(fd);
-    std::remove(temporary.c_str());
-    return false;
-  }
-  std::string failure = render(*format, file, layout, scene, event);
-  if (std::fflush(file) != 0 && failure.empty()) failure = std::strerror(errno);
-  if (std::fclose(file) != 0 && failure.empty()) failure = std::strerror(errno);
-  if (failure.empty() && std::rename(temporary.c_str(), path.c_str()) != 0) failure = std::strerror(errno);
+  bytes.clear();
+  const std::string failure = render(format, bytes, layout, scene, event);
   if (!failure.empty()) {
-    std::remove(temporary.c_str());
-    error = "cannot write the figure: " + failure;
+    error = "cannot draw the figure: " + failure;
     return false;
   }
   return true;

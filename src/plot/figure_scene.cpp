@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "network/geoid.hpp"
+#include "earth/geoid.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -378,7 +378,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
     scene.caption.push_back("\u00b1 values: 1\u03c3 over " + std::to_string(mc.draws) + " Monte Carlo draws (" +
                             std::to_string(mc.failed) + " failed, seed " + std::to_string(mc.seed) + ")");
   }
-  for (const std::string& warning : solution.warnings) scene.caption.push_back("Warning: " + warning);
+  for (const Warning& warning : solution.warnings) scene.caption.push_back("Warning: " + warning.text);
   return scene;
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/diagnostics.hpp"
 #include "earth/frames.hpp"
 
 namespace sightline {
@@ -82,5 +83,11 @@ double sightingSigma(const Event& event, std::size_t s, std::size_t k);
 const char* refractionName(Refraction refraction);
 /// The refraction handling named `name` ("none", "corrected", "apparent"), if any.
 std::optional<Refraction> refractionFromName(const std::string& name);
+
+/// An event read from a file, or why it could not be.
+struct EventReadResult {
+  Event event;
+  std::optional<InputError> error;
+};
 
 }  // namespace sightline

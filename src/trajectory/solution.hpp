@@ -110,7 +110,7 @@ struct Solution {
   std::vector<SightingResult> sightings;   ///< input order: station by station
   std::vector<StationPair> stationPairs;   ///< every pair of stations with planes of sight
   int passes = 0;                          ///< passes of the refraction loop
-  std::vector<std::string> warnings;
+  std::vector<Warning> warnings;            ///< coded, in the order found
   std::optional<MonteCarloSummary> monteCarlo;
 };
 

@@ -59,8 +59,8 @@ Solution solve(const Event& event) {
   const std::vector<Vector3>& normals = core.normals;
   for (std::size_t s = 0; s < prepared.stations.size(); ++s) {
     if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0)) {
-      solution.warnings.push_back("station " + event.stations[s].name +
-                                  ": its sightings are parallel and span no plane of sight");
+      solution.warnings.push_back({"parallel-sightings", "station " + event.stations[s].name +
+                                  ": its sightings are parallel and span no plane of sight"});
     }
   }
   double largest = 0.0;
@@ -87,28 +87,28 @@ Solution solve(const Event& event) {
       r.residual = radToDeg(core.residual[i]) * tc::kArcsecondsPerDegree;
       const std::string who = sightingName(event, ps);
       if (core.range[i] < 0 || dot(core.points[i] - prepared.stations[ps.station].position, directions[i]) < 0) {
-        solution.warnings.push_back(who + ": its point lies behind the station");
+        solution.warnings.push_back({"behind-station", who + ": its point lies behind the station"});
       }
       if (r.point.position.height < 0) {
-        solution.warnings.push_back(who + ": its point lies below the ground (" +
-                                    format("%.3f", r.point.position.height / 1000) + " km above the ellipsoid)");
+        solution.warnings.push_back({"below-ground", who + ": its point lies below the ground (" +
+                                    format("%.3f", r.point.position.height / 1000) + " km above the ellipsoid)"});
       }
       if (std::fabs(r.residual) > tc::kResidualSigmas * r.sigma * tc::kArcsecondsPerDegree) {
-        solution.warnings.push_back(who + ": residual " + format("%.1f", r.residual) + " arcseconds is over " +
+        solution.warnings.push_back({"residual-over-3-sigma", who + ": residual " + format("%.1f", r.residual) + " arcseconds is over " +
                                     format("%.0f", tc::kResidualSigmas) + " sigma (" +
-                                    format("%.1f", r.sigma * tc::kArcsecondsPerDegree) + " arcseconds)");
+                                    format("%.1f", r.sigma * tc::kArcsecondsPerDegree) + " arcseconds)"});
       }
       if (core.hasLine) {
         const double angle = radToDeg(std::acos(std::min(1.0, std::fabs(dot(directions[i], core.direction)))));
         if (angle < tc::kGrazingAngle) {
-          solution.warnings.push_back(who + ": its line of sight is within " + format("%.2f", angle) +
-                                      " degrees of the trajectory, so its point is poorly defined");
+          solution.warnings.push_back({"grazing-line-of-sight", who + ": its line of sight is within " + format("%.2f", angle) +
+                                      " degrees of the trajectory, so its point is poorly defined"});
         }
       }
     } else if (core.status != SolveStatus::NoGeometry) {
       bool onPlane = false;
       if (core.status == SolveStatus::PointsOnly) onPlane = prepared.stationSightings[ps.station].size() >= 2;
-      if (!onPlane) solution.warnings.push_back(sightingName(event, ps) + ": no point could be found for it");
+      if (!onPlane) solution.warnings.push_back({"no-point", sightingName(event, ps) + ": no point could be found for it"});
     }
     solution.sightings.push_back(r);
   }
@@ -139,22 +139,22 @@ Solution solve(const Event& event) {
     t.convergenceAngle = largest;
     solution.trajectory = t;
     if (largest < tc::kRejectConvergence) {
-      solution.warnings.push_back("convergence angle " + format("%.2f", largest) + " degrees is under " +
+      solution.warnings.push_back({"convergence-under-3-degrees", "convergence angle " + format("%.2f", largest) + " degrees is under " +
                                   format("%.0f", tc::kRejectConvergence) +
-                                  " degrees: the stations see the trajectory almost in one plane; networks reject such solutions");
+                                  " degrees: the stations see the trajectory almost in one plane; networks reject such solutions"});
     } else if (largest < tc::kWeakConvergence) {
-      solution.warnings.push_back("convergence angle " + format("%.2f", largest) + " degrees is under " +
-                                  format("%.0f", tc::kWeakConvergence) + " degrees: the solution is weak");
+      solution.warnings.push_back({"weak-convergence", "convergence angle " + format("%.2f", largest) + " degrees is under " +
+                                  format("%.0f", tc::kWeakConvergence) + " degrees: the solution is weak"});
     }
   } else if (core.status == SolveStatus::NoGeometry && solution.stationPairs.size() >= 1 && largest == 0.0) {
-    solution.warnings.push_back("the planes of sight are parallel: they give no trajectory");
+    solution.warnings.push_back({"parallel-planes", "the planes of sight are parallel: they give no trajectory"});
   }
   if (core.status == SolveStatus::PointsOnly) {
-    solution.warnings.push_back("fewer than two stations have two or more sightings: no trajectory, points only");
+    solution.warnings.push_back({"points-only", "fewer than two stations have two or more sightings: no trajectory, points only"});
   }
   if (event.refraction != Refraction::None && core.passes == tc::kMaxPasses) {
-    solution.warnings.push_back("the refraction passes did not settle to 1 cm in " +
-                                std::to_string(tc::kMaxPasses) + " passes");
+    solution.warnings.push_back({"refraction-not-settled", "the refraction passes did not settle to 1 cm in " +
+                                std::to_string(tc::kMaxPasses) + " passes"});
   }
   return solution;
 }

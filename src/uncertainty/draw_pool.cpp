@@ -19,18 +19,24 @@ int threadsFor(int requested, int jobs) {
   return std::max(threads, 1);
 }
 
-void runJobs(int count, int threads, const std::function<void(int index, int worker)>& job,
-             const ProgressFunction& progress) {
+bool runJobs(int count, int threads, const std::function<void(int index, int worker)>& job,
+             const ProgressFunction& progress, const StopFunction& stop) {
   std::atomic<int> next{0};
   std::atomic<int> done{0};
+  std::atomic<bool> stopped{false};
   auto work = [&](int worker, bool report) {
-    while (true) {
+    while (!stopped.load(std::memory_order_relaxed)) {
+      // Only the calling thread asks: the stop function may belong to an interpreter.
+      if (report && stop && stop()) {
+        stopped.store(true, std::memory_order_relaxed);
+        break;
+      }
       const int first = next.fetch_add(kBatch, std::memory_order_relaxed);
       if (first >= count) break;
       const int last = std::min(first + kBatch, count);
       for (int i = first; i < last; ++i) job(i, worker);
       const int finished = done.fetch_add(last - first, std::memory_order_relaxed) + (last - first);
-      if (report) progress(finished, count);
+      if (report && progress) progress(finished, count);
     }
   };
 
@@ -42,9 +48,11 @@ void runJobs(int count, int threads, const std::function<void(int index, int wor
       break;  // the threads started so far and the calling thread share the jobs
     }
   }
-  work(0, static_cast<bool>(progress));
+  work(0, static_cast<bool>(progress) || static_cast<bool>(stop));
   for (std::thread& t : helpers) t.join();
+  if (stopped) return false;
   if (progress) progress(count, count);
+  return true;
 }
 
 }  // namespace sightline

@@ -69,9 +69,12 @@ std::string percent(double value) {
   return buffer;
 }
 
+// Thrown when the caller's stop function ends the draws early.
+struct DrawsStopped {};
+
 // The estimate proper; throws only when memory or threads run out.
 void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& options,
-              const ProgressFunction& progress) {
+              const ProgressFunction& progress, const StopFunction& stop) {
   const int draws = options.draws;
   MonteCarloSummary summary{draws, 0, options.seed};
 
@@ -157,7 +160,7 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
       // Out of memory in one draw: the draw counts as failed.
     }
   };
-  runJobs(draws, threads, draw, progress);
+  if (!runJobs(draws, threads, draw, progress, stop)) throw DrawsStopped{};
 
   // Reduce in draw order.
   std::vector<int> kept;
@@ -167,9 +170,9 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
   summary.failed = draws - static_cast<int>(kept.size());
   nominal.monteCarlo = summary;
   if (summary.failed > 0) {
-    nominal.warnings.push_back(std::to_string(summary.failed) + " of " + std::to_string(draws) + " Monte Carlo draws (" +
-                               percent(100.0 * summary.failed / draws) +
-                               ") gave no solution; the uncertainties describe the others");
+    nominal.warnings.push_back({"failed-draws", std::to_string(summary.failed) + " of " + std::to_string(draws) +
+                                                  " Monte Carlo draws (" + percent(100.0 * summary.failed / draws) +
+                                                  ") gave no solution; the uncertainties describe the others"});
   }
   if (kept.size() < 2) return;
 
@@ -216,7 +219,7 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
 }  // namespace
 
 void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarloOptions& options,
-                         const ProgressFunction& progress) {
+                         const ProgressFunction& progress, const StopFunction& stop) {
   if (options.draws <= 0) return;
   if (nominal.status == SolveStatus::TooFewStations || nominal.status == SolveStatus::NoGeometry) {
     // Nothing to perturb: no draw can give a solution.
@@ -225,12 +228,15 @@ void estimateUncertainty(const Event& event, Solution& nominal, const MonteCarlo
   }
   const Solution untouched = nominal;
   try {
-    estimate(event, nominal, options, progress);
+    estimate(event, nominal, options, progress, stop);
+  } catch (const DrawsStopped&) {
+    nominal = untouched;
+    nominal.warnings.push_back({"monte-carlo-stopped", "the Monte Carlo estimate was stopped before it ended; no uncertainties"});
   } catch (const std::exception& e) {
     nominal = untouched;
     nominal.monteCarlo = MonteCarloSummary{options.draws, options.draws, options.seed};
-    nominal.warnings.push_back(std::string("the Monte Carlo estimate could not run (") + e.what() +
-                               "); no uncertainties");
+    nominal.warnings.push_back({"monte-carlo-failed", std::string("the Monte Carlo estimate could not run (") + e.what() +
+                               "); no uncertainties"});
   }
 }
 

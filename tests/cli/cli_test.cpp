@@ -12,8 +12,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_helpers.hpp"
-#include "driver/command_line.hpp"
-#include "driver/run_control.hpp"
+#include "cli/command_line.hpp"
+#include "classic/run_control.hpp"
 
 namespace sightline {
 namespace {
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Version, IsOneLineOnStandardOutput) {
   const ToolRun run = runSightline("--version");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, std::string(kVersionText) + "\n");
+  EXPECT_EQ(run.out, versionText() + "\n");
   EXPECT_EQ(run.err, "");
 }
 

@@ -13,8 +13,8 @@
 #include <GeographicLib/Geocentric.hpp>
 
 #include "cli/cli_helpers.hpp"
-#include "driver/classic_convert.hpp"
-#include "driver/command_line.hpp"
+#include "classic/classic_convert.hpp"
+#include "cli/command_line.hpp"
 #include "earth/ellipsoid.hpp"
 #include "earth/horizon.hpp"
 #include "geometry/angles.hpp"

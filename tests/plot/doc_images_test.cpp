@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "figure_cases.hpp"
-#include "io/event_json.hpp"
-#include "network/ecsv.hpp"
-#include "network/geoid.hpp"
+#include "formats/event_json.hpp"
+#include "formats/ecsv.hpp"
+#include "earth/geoid.hpp"
+#include "formats/heights.hpp"
+#include "formats/files.hpp"
 #include "plot/figure.hpp"
 #include "png_probe.hpp"
 #include "trajectory/solve.hpp"
@@ -27,6 +29,14 @@
 
 namespace sightline {
 namespace {
+
+// The ECSV files at `paths`, read and parsed as one event.
+EventReadResult readEcsvPaths(const std::vector<std::string>& paths) {
+  std::vector<NamedText> texts;
+  if (auto error = readInputs(paths, texts)) return EventReadResult{Event{}, error};
+  return readEcsvEvent(texts, EcsvOptions{});
+}
+
 
 namespace fs = std::filesystem;
 
@@ -79,7 +89,7 @@ TEST_P(DocImages, DrawsTheExample) {
       const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
       read = readEventJson(text, d.inputs[0]);
     } else {
-      read = readEcsvEvent(paths, EcsvOptions{});
+      read = readEcsvPaths(paths);
     }
     ASSERT_FALSE(read.error) << read.error->text();
     event = read.event;
@@ -96,7 +106,9 @@ TEST_P(DocImages, DrawsTheExample) {
   fs::create_directories(folder);
   const fs::path path = folder / d.image;
   std::string error;
-  ASSERT_TRUE(writeFigure(path, event, solution, OutputContext{geoid.get(), source}, error)) << error;
+  std::string bytes;
+  ASSERT_TRUE(drawFigure(*figureFormatOf(path), event, solution, OutputContext{geoid.get(), source}, bytes, error)) << error;
+  ASSERT_TRUE(writeFileAtomically(path, bytes, error)) << error;
   const test::Png png = test::readPng(path);
   ASSERT_EQ(cairo_surface_status(png.get()), CAIRO_STATUS_SUCCESS);
   const FigureLayout layout = figureLayout(buildFigureScene(event, solution, source, geoid.get()));

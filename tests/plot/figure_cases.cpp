@@ -141,7 +141,7 @@ static std::vector<FigureCase> buildCases() {
     event.name = "No geometry";
     Solution solution;
     solution.status = SolveStatus::NoGeometry;
-    solution.warnings.push_back("the planes of sight are parallel");
+    solution.warnings.push_back({"parallel-planes", "the planes of sight are parallel"});
     cases.push_back({"NoGeometry", event, solution});
   }
   {

@@ -10,7 +10,7 @@
 
 #include "figure_cases.hpp"
 #include "plot/figure_layout.hpp"
-#include "network/geoid.hpp"
+#include "earth/geoid.hpp"
 #include "plot/figure_scene.hpp"
 
 namespace sightline {
@@ -323,7 +323,7 @@ TEST(FigureLayoutTest, LegendAndCaptionGrowWithTheirContent) {
     extra.name = "Extra " + std::to_string(k);
     many.event.stations.push_back(extra);
   }
-  many.solution.warnings.assign(3, std::string(300, 'w') + " end");
+  many.solution.warnings.assign(3, Warning{"weak-convergence", std::string(300, 'w') + " end"});
   const FigureLayout a = figureLayout(buildFigureScene(few.event, few.solution, ""));
   const FigureLayout b = figureLayout(buildFigureScene(many.event, many.solution, ""));
   EXPECT_GT(b.legend.height, a.legend.height);

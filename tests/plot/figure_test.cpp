@@ -16,12 +16,27 @@
 
 #include "figure_cases.hpp"
 #include "png_probe.hpp"
+#include "formats/files.hpp"
 #include "plot/figure.hpp"
 #include "plot/figure_layout.hpp"
 #include "plot/figure_scene.hpp"
 
 namespace sightline {
 namespace {
+
+// The figure of a solution drawn into the file `path` as the command line does it:
+// the format from the extension, written whole or not at all.
+bool writeFigure(const std::string& path, const Event& event, const Solution& solution, const OutputContext& context,
+                 std::string& error) {
+  const std::optional<FigureFormat> format = figureFormatOf(path);
+  if (!format) {
+    error = "the figure's format follows the file name's extension: .png, .svg or .pdf";
+    return false;
+  }
+  std::string bytes;
+  return drawFigure(*format, event, solution, context, bytes, error) && writeFileAtomically(path, bytes, error);
+}
+
 
 namespace fs = std::filesystem;
 using test::FigureCase;
@@ -200,7 +215,7 @@ TEST_P(UnwritablePath, GivesTheFileAndTheReasonAndLeavesNoFile) {
   const FigureCase c = test::figureCase("ThreeStationsWithUncertainty");
   std::string error;
   EXPECT_FALSE(writeFigure(path, c.event, c.solution, {}, error));
-  EXPECT_EQ(error.rfind("cannot write the figure: ", 0), 0u) << error;
+  EXPECT_NE(error.find(": cannot write: "), std::string::npos) << error;
   EXPECT_NE(error.find(GetParam().reason), std::string::npos) << error;
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
   EXPECT_FALSE(fs::exists(path));

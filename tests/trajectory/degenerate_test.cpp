@@ -18,7 +18,11 @@ const GeodeticPosition kLakeside{48.40, 12.10, 450};
 
 bool hasWarning(const Solution& s, const std::string& part) {
   return std::any_of(s.warnings.begin(), s.warnings.end(),
-                     [&](const std::string& w) { return w.find(part) != std::string::npos; });
+                     [&](const Warning& w) { return w.text.find(part) != std::string::npos; });
+}
+
+bool hasCode(const Solution& s, const std::string& code) {
+  return std::any_of(s.warnings.begin(), s.warnings.end(), [&](const Warning& w) { return w.code == code; });
 }
 
 TEST(Degenerate, OneStationIsTooFew) {
@@ -58,6 +62,7 @@ TEST(Degenerate, OnePlaneOnlyIntersectsTheSingleSightingsWithIt) {
   const Solution solution = solve(event);
   ASSERT_EQ(solution.status, SolveStatus::PointsOnly);
   EXPECT_TRUE(hasWarning(solution, "no trajectory"));
+  EXPECT_TRUE(hasCode(solution, "points-only"));
   EXPECT_FALSE(solution.sightings[0].hasPoint);  // the plane's own sightings have no point
   ASSERT_TRUE(solution.sightings[3].hasPoint);
   EXPECT_LT(distance(solution.sightings[3].point.ecef, pointAlong(kPath, 0.5)), 0.01);
@@ -85,6 +90,7 @@ TEST(Degenerate, SmallConvergenceIsWarnedAboutAndStillSolved) {
   ASSERT_EQ(solution.stationPairs.size(), 1u);
   EXPECT_LT(solution.stationPairs[0].convergenceAngle, 3.0);
   EXPECT_TRUE(hasWarning(solution, "networks reject"));
+  EXPECT_TRUE(hasCode(solution, "convergence-under-3-degrees"));
 }
 
 TEST(Degenerate, LargeResidualsAreReported) {
@@ -94,6 +100,7 @@ TEST(Degenerate, LargeResidualsAreReported) {
   const Solution solution = solve(event);
   ASSERT_EQ(solution.status, SolveStatus::Trajectory);
   EXPECT_TRUE(hasWarning(solution, "station Ridge, sighting 2: residual"));
+  EXPECT_TRUE(hasCode(solution, "residual-over-3-sigma"));
   EXPECT_FALSE(hasWarning(solution, "station Hilltop, sighting 1: residual"));
 }
 
@@ -105,6 +112,7 @@ TEST(Degenerate, PointsBehindTheStationAreReported) {
   s.elevation = -s.elevation;
   const Solution solution = solve(event);
   EXPECT_TRUE(hasWarning(solution, "behind the station"));
+  EXPECT_TRUE(hasCode(solution, "behind-station"));
 }
 
 TEST(Degenerate, LabelledSightingsAreTriangulatedAsOnePoint) {

@@ -200,7 +200,8 @@ TEST(MonteCarlo, DrawsThatFailAreCountedNotDropped) {
   EXPECT_FALSE(s.trajectory->begin.uncertainty.has_value());
   EXPECT_FALSE(s.trajectory->uncertainty.has_value());
   ASSERT_FALSE(s.warnings.empty());
-  EXPECT_NE(s.warnings.back().find("40 of 40 Monte Carlo draws"), std::string::npos) << s.warnings.back();
+  EXPECT_EQ(s.warnings.back().code, "failed-draws");
+  EXPECT_NE(s.warnings.back().text.find("40 of 40 Monte Carlo draws"), std::string::npos) << s.warnings.back().text;
 }
 
 // Calibration: on random scenes with noise of known sigma, the true point lies

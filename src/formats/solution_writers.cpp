@@ -1,0 +1,281 @@
+// The text summary and the JSON report of a solution.
+#include "formats/solution_writers.hpp"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "earth/geoid.hpp"
+#include "trajectory/time.hpp"
+
+namespace sightline {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr double kMetresPerKilometre = 1000.0;
+
+// Name of a status in the JSON report.
+const char* statusKey(SolveStatus status) {
+  switch (status) {
+    case SolveStatus::Trajectory: return "trajectory";
+    case SolveStatus::PointsOnly: return "points-only";
+    case SolveStatus::TooFewStations: return "too-few-stations";
+    case SolveStatus::NoGeometry: return "no-geometry";
+  }
+  return "no-geometry";
+}
+
+// printf into a std::string.
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* pattern, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, pattern);
+  std::vsnprintf(buffer, sizeof buffer, pattern, args);
+  va_end(args);
+  return buffer;
+}
+
+// Height above mean sea level (metres) of a position, when the geoid is at hand.
+std::optional<double> heightMsl(const GeodeticPosition& p, const OutputContext& context) {
+  if (context.geoid == nullptr) return std::nullopt;
+  const double n = context.geoid->undulation(p.latitude, p.longitude);
+  if (!std::isfinite(n)) return std::nullopt;
+  return p.height - n;
+}
+
+const std::string& stationName(const Event& event, std::size_t s) {
+  static const std::string unknown = "?";
+  return s < event.stations.size() ? event.stations[s].name : unknown;
+}
+
+const Sighting* sightingOf(const Event& event, const SightingResult& r) {
+  if (r.station >= event.stations.size()) return nullptr;
+  const Station& station = event.stations[r.station];
+  return r.sighting < station.sightings.size() ? &station.sightings[r.sighting] : nullptr;
+}
+
+// ---------------------------------------------------------------- JSON
+
+Json number(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
+
+Json interval(const Interval& i) { return Json::array({number(i.low), number(i.high)}); }
+
+// latitude, longitude, height (+ heightMsl) and, when known, the spread of a point.
+Json pointJson(const SolvedPoint& point, const OutputContext& context) {
+  Json j;
+  j["latitude"] = number(point.position.latitude);
+  j["longitude"] = number(point.position.longitude);
+  j["height"] = number(point.position.height);
+  if (context.geoid != nullptr) {
+    const auto msl = heightMsl(point.position, context);
+    j["heightMsl"] = msl ? number(*msl) : Json(nullptr);
+  }
+  if (point.uncertainty) {
+    const PointUncertainty& u = *point.uncertainty;
+    j["sigma"] = Json{{"east", number(u.east)}, {"north", number(u.north)}, {"up", number(u.up)}};
+    Json covariance = Json::array();
+    for (int row = 0; row < 3; ++row) {
+      covariance.push_back(Json::array({number(u.covariance[3 * row]), number(u.covariance[3 * row + 1]),
+                                        number(u.covariance[3 * row + 2])}));
+    }
+    j["covariance"] = covariance;
+    j["interval95"] = Json{{"height", interval(u.height)}, {"latitude", interval(u.latitude)}, {"longitude", interval(u.longitude)}};
+  }
+  return j;
+}
+
+Json trajectoryJson(const Trajectory& t, const OutputContext& context) {
+  Json j;
+  j["begin"] = pointJson(t.begin, context);
+  j["end"] = pointJson(t.end, context);
+  j["length"] = number(t.length);
+  j["radiant"] = Json{{"azimuth", number(t.radiantAzimuth)}, {"elevation", number(t.radiantElevation)}};
+  j["speed"] = t.speed ? number(*t.speed) : Json(nullptr);
+  j["convergenceAngle"] = number(t.convergenceAngle);
+  if (t.uncertainty) {
+    const TrajectoryUncertainty& u = *t.uncertainty;
+    j["radiant"]["sigma"] = Json{{"azimuth", number(u.radiantAzimuth)}, {"elevation", number(u.radiantElevation)}};
+    j["lengthSigma"] = number(u.length);
+    j["speedSigma"] = u.speed ? number(*u.speed) : Json(nullptr);
+  }
+  return j;
+}
+
+// ---------------------------------------------------------------- text
+
+// `x`, or 0 when it would print as "-0" with `decimals` decimals.
+double unsignedZero(double x, int decimals) { return std::fabs(x) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : x; }
+
+// " ± x" with the same format as the value, or nothing.
+std::string plusMinus(const char* pattern, std::optional<double> sigma) {
+  if (!sigma) return "";
+  return " ± " + format(pattern, *sigma);
+}
+
+// "height 85.123 km  latitude 47.12345  longitude 11.54321", with 1-sigma spreads when known.
+std::string pointText(const SolvedPoint& point, const OutputContext& context) {
+  const GeodeticPosition& p = point.position;
+  std::optional<double> up, north, east;
+  if (point.uncertainty) {
+    up = point.uncertainty->up / kMetresPerKilometre;
+    north = point.uncertainty->north;
+    east = point.uncertainty->east;
+  }
+  std::string out = format("height %.3f", p.height / kMetresPerKilometre) + plusMinus("%.3f", up) + " km";
+  if (const auto msl = heightMsl(p, context)) out += format(" (%.3f km above sea level)", *msl / kMetresPerKilometre);
+  out += format("  latitude %.5f", unsignedZero(p.latitude, 5)) + (north ? format(" ± %.0f m", *north) : "");
+  out += format("  longitude %.5f", unsignedZero(p.longitude, 5)) + (east ? format(" ± %.0f m", *east) : "");
+  return out;
+}
+
+}  // namespace
+
+void writeSolutionJson(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+  Json j;
+  j["format"] = "sightline-solution";
+  j["version"] = 1;
+  j["status"] = statusKey(solution.status);
+  j["trajectory"] = solution.trajectory ? trajectoryJson(*solution.trajectory, context) : Json(nullptr);
+
+  Json points = Json::array();
+  for (const LabelledPoint& lp : solution.points) {
+    Json p;
+    p["label"] = lp.label;
+    p.update(pointJson(lp.point, context));
+    Json names = Json::array();
+    for (std::size_t s : lp.stations) names.push_back(stationName(event, s));
+    p["stations"] = names;
+    Json misses = Json::array();
+    for (double d : lp.missDistances) misses.push_back(number(d));
+    p["missDistances"] = misses;
+    points.push_back(p);
+  }
+  j["points"] = points;
+
+  Json sightings = Json::array();
+  for (const SightingResult& r : solution.sightings) {
+    Json s;
+    const Sighting* given = sightingOf(event, r);
+    s["station"] = stationName(event, r.station);
+    s["label"] = given != nullptr ? given->label : std::string();
+    if (r.hasPoint) {
+      s.update(pointJson(r.point, context));
+      s["range"] = number(r.range);
+      s["residual"] = number(r.residual);
+    } else {
+      s["latitude"] = nullptr;
+      s["longitude"] = nullptr;
+      s["height"] = nullptr;
+      s["range"] = nullptr;
+      s["residual"] = nullptr;
+    }
+    s["refraction"] = number(r.refraction);
+    sightings.push_back(s);
+  }
+  j["sightings"] = sightings;
+
+  Json pairs = Json::array();
+  for (const StationPair& pair : solution.stationPairs) {
+    pairs.push_back(Json{{"stations", Json::array({stationName(event, pair.first), stationName(event, pair.second)})},
+                         {"convergenceAngle", number(pair.convergenceAngle)}});
+  }
+  j["stationPairs"] = pairs;
+  j["passes"] = solution.passes;
+  j["warnings"] = warningTexts(solution.warnings);
+  j["warningCodes"] = warningCodes(solution.warnings);
+  if (solution.monteCarlo) {
+    j["monteCarlo"] = Json{{"draws", solution.monteCarlo->draws},
+                           {"failed", solution.monteCarlo->failed},
+                           {"seed", solution.monteCarlo->seed}};
+  }
+  out << j.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+void writeSolutionText(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+  std::string title = event.name.empty() ? context.source : event.name;
+  if (event.time) title += (title.empty() ? "" : ", ") + formatIsoTime(*event.time);
+  out << "Fireball solution" << (title.empty() ? "" : ": " + title) << '\n';
+  out << "Status: " << statusText(solution.status) << '\n';
+  std::size_t sightingCount = 0;
+  for (const Station& s : event.stations) sightingCount += s.sightings.size();
+  out << format("Stations: %zu, sightings: %zu, refraction: %s, passes: %d\n", event.stations.size(), sightingCount,
+                refractionName(event.refraction), solution.passes);
+  out << "Positions: geodetic WGS84 latitude and longitude in degrees, heights above the ellipsoid.\n";
+
+  if (solution.trajectory) {
+    const Trajectory& t = *solution.trajectory;
+    const TrajectoryUncertainty* u = t.uncertainty ? &*t.uncertainty : nullptr;
+    out << "\nTrajectory\n";
+    out << "  begin    " << pointText(t.begin, context) << '\n';
+    out << "  end      " << pointText(t.end, context) << '\n';
+    out << format("  radiant  azimuth %.3f", t.radiantAzimuth) + plusMinus("%.3f", u ? std::optional(u->radiantAzimuth) : std::nullopt) +
+               format(" deg, elevation %.3f", t.radiantElevation) +
+               plusMinus("%.3f", u ? std::optional(u->radiantElevation) : std::nullopt) + " deg (where it came from)\n";
+    out << format("  length   %.3f", t.length / kMetresPerKilometre) +
+               plusMinus("%.3f", u ? std::optional(u->length / kMetresPerKilometre) : std::nullopt) + " km\n";
+    if (t.speed) {
+      std::optional<double> speedSigma;
+      if (u && u->speed) speedSigma = *u->speed / kMetresPerKilometre;
+      out << format("  speed    %.3f", *t.speed / kMetresPerKilometre) + plusMinus("%.3f", speedSigma) + " km/s\n";
+    } else {
+      out << "  speed    not known (the sightings carry no times)\n";
+    }
+    out << format("  convergence angle %.2f deg (largest of the station pairs)\n", t.convergenceAngle);
+  }
+
+  if (!solution.stationPairs.empty()) {
+    out << "\nConvergence angles of the station pairs (planes of sight)\n";
+    for (const StationPair& pair : solution.stationPairs) {
+      out << format("  %6.2f deg  ", pair.convergenceAngle) << stationName(event, pair.first) << " / "
+          << stationName(event, pair.second) << '\n';
+    }
+  }
+
+  if (!solution.points.empty()) {
+    out << "\nLabelled points\n";
+    for (const LabelledPoint& lp : solution.points) {
+      out << "  " << lp.label << ": " << pointText(lp.point, context) << '\n';
+      out << "    miss distances:";
+      for (std::size_t i = 0; i < lp.stations.size(); ++i) {
+        out << (i == 0 ? " " : ", ") << stationName(event, lp.stations[i])
+            << format(" %.1f m", i < lp.missDistances.size() ? lp.missDistances[i] : NAN);
+      }
+      out << '\n';
+    }
+  }
+
+  if (!solution.sightings.empty()) {
+    out << "\nSightings (range km, residual and refraction arcseconds)\n";
+    out << format("  %-24s %-10s %10s %10s %10s  %s\n", "station", "label", "range", "residual", "refraction", "point");
+    for (const SightingResult& r : solution.sightings) {
+      const Sighting* given = sightingOf(event, r);
+      const std::string label = given != nullptr && !given->label.empty() ? given->label : "-";
+      if (r.hasPoint) {
+        out << format("  %-24s %-10s %10.3f %10.1f %10.1f  ", stationName(event, r.station).c_str(), label.c_str(),
+                      r.range / kMetresPerKilometre, unsignedZero(r.residual, 1), unsignedZero(r.refraction, 1))
+            << pointText(r.point, context) << '\n';
+      } else {
+        out << format("  %-24s %-10s %10s %10s %10.1f  no point\n", stationName(event, r.station).c_str(),
+                      label.c_str(), "-", "-", unsignedZero(r.refraction, 1));
+      }
+    }
+  }
+
+  if (solution.monteCarlo) {
+    const MonteCarloSummary& mc = *solution.monteCarlo;
+    out << format("\nUncertainties (1 sigma) from %d Monte Carlo draws, %d failed, seed %llu\n", mc.draws, mc.failed,
+                  static_cast<unsigned long long>(mc.seed));
+  }
+
+  out << "\nWarnings\n";
+  if (solution.warnings.empty()) out << "  none\n";
+  for (const Warning& w : solution.warnings) out << "  - " << w.text << '\n';
+}
+
+}  // namespace sightline

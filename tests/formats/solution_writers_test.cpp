@@ -1,0 +1,246 @@
+// The text and JSON reports of a hand-made solution: every figure where it
+// belongs, in its unit, uncertainties only when there are any.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "formats/solution_writers.hpp"
+#include "earth/geoid.hpp"
+
+namespace sightline {
+namespace {
+
+using Json = nlohmann::json;
+
+Event twoStations() {
+  Event e;
+  e.name = "Test fireball";
+  e.refraction = Refraction::Corrected;
+  Station a;
+  a.name = "Alpha & \"Co\"";
+  a.position = {47.8, 11.2, 620};
+  a.sightings = {Sighting{100, 50, "begin", std::nullopt, std::nullopt}, Sighting{60, 40, "", std::nullopt, std::nullopt}};
+  Station b;
+  b.name = "Beta";
+  b.position = {48.4, 12.1, 450};
+  b.sightings = {Sighting{200, 45, "begin", std::nullopt, std::nullopt}, Sighting{230, 35, "", std::nullopt, std::nullopt}};
+  e.stations = {a, b};
+  return e;
+}
+
+SolvedPoint point(double lat, double lon, double h) {
+  SolvedPoint p;
+  p.position = {lat, lon, h};
+  return p;
+}
+
+Solution trajectorySolution() {
+  Solution s;
+  s.status = SolveStatus::Trajectory;
+  Trajectory t;
+  t.begin = point(47.6, 11.9, 0.1 + 88000.2);
+  t.end = point(48.02, 11.52, 47000.0);
+  t.length = 68815.25;
+  t.radiantAzimuth = 148.78;
+  t.radiantElevation = 36.815;
+  t.speed = 20999.5;
+  t.convergenceAngle = 78.64;
+  s.trajectory = t;
+  LabelledPoint lp;
+  lp.label = "begin";
+  lp.point = point(47.6, 11.9, 88000);
+  lp.stations = {0, 1};
+  lp.missDistances = {0.25, 0.75};
+  s.points = {lp};
+  for (std::size_t st = 0; st < 2; ++st) {
+    for (std::size_t k = 0; k < 2; ++k) {
+      SightingResult r;
+      r.station = st;
+      r.sighting = k;
+      r.hasPoint = !(st == 1 && k == 1);
+      r.point = point(47.7 + 0.1 * k, 11.8 - 0.1 * k, 80000.0 - 10000.0 * k);
+      r.range = 100000.0 + 1000.0 * k;
+      r.residual = st == 0 ? -1.25 : 2.5;
+      r.refraction = 12.5;
+      s.sightings.push_back(r);
+    }
+  }
+  s.stationPairs = {StationPair{0, 1, 78.64}};
+  s.passes = 3;
+  s.warnings = {{"residual-over-3-sigma", "residual over three sigma"}};
+  return s;
+}
+
+PointUncertainty spread() {
+  PointUncertainty u;
+  u.east = 11;
+  u.north = 22;
+  u.up = 33;
+  u.covariance = {121, 1, 2, 1, 484, 3, 2, 3, 1089};
+  u.height = {87900, 88100};
+  u.latitude = {47.5999, 47.6001};
+  u.longitude = {11.8999, 11.9001};
+  return u;
+}
+
+Solution withUncertainties(Solution s) {
+  s.trajectory->begin.uncertainty = spread();
+  s.trajectory->end.uncertainty = spread();
+  s.points[0].point.uncertainty = spread();
+  for (SightingResult& r : s.sightings) r.point.uncertainty = spread();
+  s.trajectory->uncertainty = TrajectoryUncertainty{0.125, 0.25, 150.0, 375.0};
+  s.monteCarlo = MonteCarloSummary{1000, 7, 42};
+  return s;
+}
+
+Json json(const Event& e, const Solution& s, const OutputContext& context = {}) {
+  std::ostringstream out;
+  writeSolutionJson(out, e, s, context);
+  return Json::parse(out.str());
+}
+
+std::string text(const Event& e, const Solution& s, const OutputContext& context = {}) {
+  std::ostringstream out;
+  writeSolutionText(out, e, s, context);
+  return out.str();
+}
+
+TEST(SolutionJson, CarriesEveryFigureInItsPlace) {
+  const Json j = json(twoStations(), trajectorySolution());
+  EXPECT_EQ(j["format"], "sightline-solution");
+  EXPECT_EQ(j["version"], 1);
+  EXPECT_EQ(j["status"], "trajectory");
+  const Json& t = j["trajectory"];
+  EXPECT_EQ(t["begin"]["height"].get<double>(), 0.1 + 88000.2);  // exactly: numbers round-trip
+  EXPECT_EQ(t["end"]["latitude"], 48.02);
+  EXPECT_EQ(t["length"], 68815.25);
+  EXPECT_EQ(t["radiant"]["azimuth"], 148.78);
+  EXPECT_EQ(t["radiant"]["elevation"], 36.815);
+  EXPECT_EQ(t["speed"], 20999.5);
+  EXPECT_EQ(t["convergenceAngle"], 78.64);
+  EXPECT_FALSE(t["begin"].contains("heightMsl"));
+  EXPECT_FALSE(t["begin"].contains("sigma"));
+  EXPECT_FALSE(t.contains("lengthSigma"));
+  EXPECT_FALSE(j.contains("monteCarlo"));
+  ASSERT_EQ(j["points"].size(), 1u);
+  EXPECT_EQ(j["points"][0]["label"], "begin");
+  EXPECT_EQ(j["points"][0]["stations"], Json({"Alpha & \"Co\"", "Beta"}));
+  EXPECT_EQ(j["points"][0]["missDistances"], Json({0.25, 0.75}));
+  ASSERT_EQ(j["sightings"].size(), 4u);
+  EXPECT_EQ(j["sightings"][0]["station"], "Alpha & \"Co\"");
+  EXPECT_EQ(j["sightings"][0]["label"], "begin");
+  EXPECT_EQ(j["sightings"][1]["label"], "");
+  EXPECT_EQ(j["sightings"][1]["range"], 101000.0);
+  EXPECT_EQ(j["sightings"][2]["residual"], 2.5);
+  EXPECT_EQ(j["sightings"][2]["refraction"], 12.5);
+  EXPECT_EQ(j["stationPairs"][0]["stations"], Json({"Alpha & \"Co\"", "Beta"}));
+  EXPECT_EQ(j["stationPairs"][0]["convergenceAngle"], 78.64);
+  EXPECT_EQ(j["passes"], 3);
+  EXPECT_EQ(j["warnings"], Json({"residual over three sigma"}));
+  EXPECT_EQ(j["warningCodes"], Json({"residual-over-3-sigma"}));
+}
+
+TEST(SolutionJson, SightingWithoutAPointHasNullsNotNumbers) {
+  const Json s = json(twoStations(), trajectorySolution())["sightings"][3];
+  EXPECT_TRUE(s["latitude"].is_null());
+  EXPECT_TRUE(s["height"].is_null());
+  EXPECT_TRUE(s["range"].is_null());
+  EXPECT_TRUE(s["residual"].is_null());
+  EXPECT_EQ(s["refraction"], 12.5);
+}
+
+TEST(SolutionJson, NoTrajectoryIsNullAndNoSpeedIsNull) {
+  Solution s = trajectorySolution();
+  s.trajectory->speed.reset();
+  EXPECT_TRUE(json(twoStations(), s)["trajectory"]["speed"].is_null());
+  s.trajectory.reset();
+  s.status = SolveStatus::PointsOnly;
+  const Json j = json(twoStations(), s);
+  EXPECT_TRUE(j["trajectory"].is_null());
+  EXPECT_EQ(j["status"], "points-only");
+}
+
+TEST(SolutionJson, StatusNames) {
+  Solution s;
+  s.status = SolveStatus::TooFewStations;
+  EXPECT_EQ(json(twoStations(), s)["status"], "too-few-stations");
+  s.status = SolveStatus::NoGeometry;
+  EXPECT_EQ(json(twoStations(), s)["status"], "no-geometry");
+}
+
+TEST(SolutionJson, UncertaintiesAppearBesideTheirFigures) {
+  const Json j = json(twoStations(), withUncertainties(trajectorySolution()));
+  const Json& begin = j["trajectory"]["begin"];
+  EXPECT_EQ(begin["sigma"], Json({{"east", 11.0}, {"north", 22.0}, {"up", 33.0}}));
+  EXPECT_EQ(begin["covariance"], Json({{121.0, 1.0, 2.0}, {1.0, 484.0, 3.0}, {2.0, 3.0, 1089.0}}));
+  EXPECT_EQ(begin["interval95"]["height"], Json({87900.0, 88100.0}));
+  EXPECT_EQ(begin["interval95"]["latitude"], Json({47.5999, 47.6001}));
+  EXPECT_EQ(begin["interval95"]["longitude"], Json({11.8999, 11.9001}));
+  EXPECT_TRUE(j["points"][0].contains("covariance"));
+  EXPECT_TRUE(j["sightings"][0].contains("sigma"));
+  EXPECT_EQ(j["trajectory"]["radiant"]["sigma"], Json({{"azimuth", 0.125}, {"elevation", 0.25}}));
+  EXPECT_EQ(j["trajectory"]["lengthSigma"], 150.0);
+  EXPECT_EQ(j["trajectory"]["speedSigma"], 375.0);
+  EXPECT_EQ(j["monteCarlo"], Json({{"draws", 1000}, {"failed", 7}, {"seed", 42}}));
+}
+
+TEST(SolutionJson, HeightAboveSeaLevelComesFromTheGeoid) {
+  std::string message;
+  const std::unique_ptr<Geoid> geoid = Geoid::open(message);
+  if (!geoid) GTEST_SKIP() << "no geoid grid: " << message;
+  OutputContext context;
+  context.geoid = geoid.get();
+  const Json j = json(twoStations(), trajectorySolution(), context);
+  const double n = geoid->undulation(47.6, 11.9);
+  ASSERT_TRUE(std::isfinite(n));
+  EXPECT_GT(n, 40.0);  // the geoid lies about 47 m above the ellipsoid in southern Germany
+  EXPECT_LT(n, 55.0);
+  EXPECT_DOUBLE_EQ(j["trajectory"]["begin"]["heightMsl"].get<double>(), 0.1 + 88000.2 - n);
+  EXPECT_TRUE(j["points"][0].contains("heightMsl"));
+  EXPECT_TRUE(j["sightings"][0].contains("heightMsl"));
+}
+
+TEST(SolutionText, ShowsTheFiguresInKilometresAndDegrees) {
+  const std::string t = text(twoStations(), trajectorySolution());
+  EXPECT_NE(t.find("Test fireball"), std::string::npos);
+  EXPECT_NE(t.find("Status: trajectory found"), std::string::npos);
+  EXPECT_NE(t.find("begin    height 88.000 km  latitude 47.60000  longitude 11.90000"), std::string::npos) << t;
+  EXPECT_NE(t.find("azimuth 148.780 deg, elevation 36.815 deg"), std::string::npos) << t;
+  EXPECT_NE(t.find("length   68.815 km"), std::string::npos) << t;
+  EXPECT_NE(t.find("speed    21.000 km/s"), std::string::npos) << t;
+  EXPECT_NE(t.find("78.64 deg  Alpha & \"Co\" / Beta"), std::string::npos) << t;
+  EXPECT_NE(t.find("Alpha & \"Co\" 0.2 m, Beta 0.8 m"), std::string::npos) << t;
+  EXPECT_NE(t.find("101.000       -1.2       12.5"), std::string::npos) << t;
+  EXPECT_NE(t.find("no point"), std::string::npos) << t;
+  EXPECT_NE(t.find("  - residual over three sigma"), std::string::npos) << t;
+  EXPECT_EQ(t.find("±"), std::string::npos);
+  EXPECT_EQ(t.find("Monte Carlo"), std::string::npos);
+}
+
+TEST(SolutionText, ShowsSpreadsAndDrawCountsWhenThereAreAny) {
+  const std::string t = text(twoStations(), withUncertainties(trajectorySolution()));
+  EXPECT_NE(t.find("height 88.000 ± 0.033 km  latitude 47.60000 ± 22 m  longitude 11.90000 ± 11 m"), std::string::npos) << t;
+  EXPECT_NE(t.find("azimuth 148.780 ± 0.125 deg, elevation 36.815 ± 0.250 deg"), std::string::npos) << t;
+  EXPECT_NE(t.find("length   68.815 ± 0.150 km"), std::string::npos) << t;
+  EXPECT_NE(t.find("speed    21.000 ± 0.375 km/s"), std::string::npos) << t;
+  EXPECT_NE(t.find("1000 Monte Carlo draws, 7 failed, seed 42"), std::string::npos) << t;
+}
+
+TEST(SolutionText, WithoutTrajectoryOrTimesSaysSo) {
+  Solution s = trajectorySolution();
+  s.trajectory->speed.reset();
+  EXPECT_NE(text(twoStations(), s).find("speed    not known"), std::string::npos);
+  s.trajectory.reset();
+  s.status = SolveStatus::PointsOnly;
+  const std::string t = text(twoStations(), s);
+  EXPECT_EQ(t.find("Trajectory\n"), std::string::npos);
+  EXPECT_NE(t.find("Status: points found, but no trajectory"), std::string::npos) << t;
+}
+
+}  // namespace
+}  // namespace sightline
