@@ -20,6 +20,9 @@ constexpr std::size_t kMinSparePoints = 2;
 /// Range of the grid search over |a2|, 1/s; fits beyond the upper end are rejected.
 constexpr double kMinDecayRate = 0.05;
 constexpr double kMaxDecayRate = 100.0;
+/// Fits with |a2| below this (1/s) are rejected: |a1| = deceleration/|a2|^2 runs to
+/// millions of metres, the data show a parabola rather than the exponential.
+constexpr double kMinPlausibleDecayRate = 0.01;
 /// Grid points per decade of |a2|.
 constexpr double kGridPerDecade = 8.0;
 /// Largest |a2|*t allowed (exp(50) = 5e21: beyond it the term is a numerical artefact).
@@ -30,14 +33,24 @@ constexpr double kMinChiSquareGain = 9.0;
 /// Most reweightings of the straight-line fit.
 constexpr int kMaxReweightings = 20;
 /// Reweighting stops when no robust weight changes by more than this.
-constexpr double kWeightTolerance = 1e-9;
+constexpr double kWeightTolerance = 1e-4;
 /// Most Levenberg-Marquardt iterations.
 constexpr int kMaxIterations = 100;
-/// Levenberg-Marquardt has converged when a step moves no modelled length by more than this, m.
-constexpr double kLengthTolerance = 1e-7;
+/// Levenberg-Marquardt has converged when a step moves no modelled length by more than
+/// this fraction of the smallest sigma.
+constexpr double kRelativeLengthTolerance = 1e-4;
+/// The robust scale has settled when it changes by less than this fraction (it only sets
+/// the Huber bound: 1% there moves the fit by a small fraction of the noise).
+constexpr double kScaleTolerance = 1e-2;
+/// Most re-estimations of the robust scale in the refinement.
+constexpr int kMaxScaleRounds = 10;
 /// Damping of the first Levenberg-Marquardt step, and the damping at which no step helps any more.
-constexpr double kInitialDamping = 1e-3;
+constexpr double kInitialDamping = 1e-6;
 constexpr double kMaxDamping = 1e12;
+/// Newton's curvature takes over once a step moves no modelled length by more than this
+/// fraction of the smallest sigma, and gives way when damping beyond kNewtonDamping is needed.
+constexpr double kNewtonSwitch = 0.1;
+constexpr double kNewtonDamping = 1.0;
 /// Floor of the damped diagonal, relative to the largest diagonal entry.
 constexpr double kDiagonalFloor = 1e-15;
 
@@ -54,15 +67,22 @@ struct Layout {
 struct Problem {
   const std::vector<TimedPoint>* points = nullptr;
   Layout layout;
-  double epoch = 0.0;            // s: earliest time of any point
-  std::vector<double> time;      // per point: time - epoch, s (own clock)
-  std::vector<int> column;       // per point: fitted-offset column, -1 when none
+  double epoch = 0.0;        // s: latest time of any point (own clocks)
+  std::vector<double> time;  // per point: time - epoch, s (own clock)
+  std::vector<int> column;   // per point: fitted-offset column, -1 when none
 };
 
-/// Model parameters on the internal time scale (s from Problem::epoch, reference clock).
+/// Model parameters at the pivot, the internal time 0 (Problem::epoch, reference clock):
+///   length(t) = c + v*t - d*t^2*g(k*t),   g(x) = (exp(x) - 1 - x)/x^2,
+/// which is c' + vInf*t - a1*exp(a2*t) with a2 = k, a1 = d/k^2, vInf = v + d/k, c' = c + a1,
+/// and a parabola as k -> 0: the straight line and the exponential meet smoothly, and the
+/// deceleration d stays well determined however poorly the data fix k.
 struct Params {
-  double c = 0.0, v = 0.0, a = 0.0, k = 0.0;  // m, m/s, m (>= 0), 1/s (>= 0)
-  std::vector<double> offset;                  // s, per fitted-offset column
+  double c = 0.0;              // m: length at the pivot
+  double v = 0.0;              // m/s: speed at the pivot
+  double d = 0.0;              // m/s^2: deceleration at the pivot (0: straight line)
+  double k = 0.0;              // 1/s: |a2|
+  std::vector<double> offset;  // s, per fitted-offset column
 };
 
 /// Scratch arrays reused by every step of one fit.
@@ -97,7 +117,9 @@ Problem problemOf(const std::vector<TimedPoint>& points, ClockOffsetMode mode) {
   std::vector<std::size_t> slotOf;
   p.layout = layoutOf(points, mode, slotOf);
   p.epoch = points.front().time;
-  for (const TimedPoint& point : points) p.epoch = std::min(p.epoch, point.time);
+  // Times count from the latest point: the exponential term is largest and best known
+  // there, which keeps |a1| and |a2| least correlated, and exp(|a2|*t) <= 1 cannot overflow.
+  for (const TimedPoint& point : points) p.epoch = std::max(p.epoch, point.time);
   p.time.resize(points.size());
   p.column.resize(points.size());
   for (std::size_t i = 0; i < points.size(); ++i) {
@@ -112,7 +134,59 @@ double referenceTime(const Problem& p, const Params& x, std::size_t i) {
   return p.column[i] >= 0 ? p.time[i] - x.offset[static_cast<std::size_t>(p.column[i])] : p.time[i];
 }
 
-double lengthAt(const Params& x, double t) { return x.c + x.v * t - x.a * std::exp(x.k * t); }
+/// Below this |x| the shape functions use their power series (no cancellation).
+constexpr double kSeriesBound = 0.5;
+/// Terms of the series: the first left out is below 1e-17 of the sum for |x| < 0.5.
+constexpr int kSeriesTerms = 14;
+
+/// The shape functions of the model at x = k*t:
+///   growth  expm1(x)/x                    (speed:  v - d*t*growth)
+///   bend    g(x) = (exp(x) - 1 - x)/x^2   (length: c + v*t - d*t^2*bend)
+///   slope   g'(x) = ((x - 2)*expm1(x) + 2x)/x^3
+/// from one expm1, or from their power series sum x^n/(n+1)!, x^n/(n+2)!, (n+1)x^n/(n+3)!
+/// near 0 where the closed forms cancel.
+struct Shape {
+  double growth, bend, slope;
+};
+
+/// Coefficients of the shape functions' power series.
+struct SeriesCoefficients {
+  double growth[kSeriesTerms], bend[kSeriesTerms], slope[kSeriesTerms];
+};
+
+constexpr SeriesCoefficients seriesCoefficients() {
+  SeriesCoefficients c{};
+  double factorial = 1.0;  // (n+1)!
+  for (int n = 0; n < kSeriesTerms; ++n) {
+    c.growth[n] = 1.0 / factorial;
+    c.bend[n] = 1.0 / (factorial * (n + 2));
+    c.slope[n] = (n + 1) / (factorial * (n + 2) * (n + 3));
+    factorial *= n + 2;
+  }
+  return c;
+}
+
+constexpr SeriesCoefficients kSeries = seriesCoefficients();
+
+Shape shapeAt(double x) {
+  if (std::fabs(x) >= kSeriesBound) {
+    const double e = std::expm1(x);
+    return {e / x, (e - x) / (x * x), ((x - 2.0) * e + 2.0 * x) / (x * x * x)};
+  }
+  Shape s{0.0, 0.0, 0.0};
+  for (int n = kSeriesTerms - 1; n >= 0; --n) {  // Horner
+    s.growth = s.growth * x + kSeries.growth[n];
+    s.bend = s.bend * x + kSeries.bend[n];
+    s.slope = s.slope * x + kSeries.slope[n];
+  }
+  return s;
+}
+
+double curvatureShape(double x) { return shapeAt(x).bend; }
+
+double lengthAt(const Params& x, double t) { return x.c + x.v * t - x.d * t * t * curvatureShape(x.k * t); }
+
+double speedAt(const Params& x, double t) { return x.v - x.d * t * shapeAt(x.k * t).growth; }
 
 /// Solves a x = b for symmetric positive definite a (n x n, row-major) by Cholesky;
 /// a becomes its factor, b becomes x. False when a is not positive definite.
@@ -142,13 +216,13 @@ bool choleskySolve(std::vector<double>& a, std::vector<double>& b, std::size_t n
   return true;
 }
 
-/// Adds w * row^T row to the lower triangle of `normal` and w * row * r to `rhs`.
-void accumulate(Workspace& ws, std::size_t n, double w, double r) {
+/// Adds curvature * row^T row to the lower triangle of `normal` and slope * row * r to `rhs`.
+void accumulate(Workspace& ws, std::size_t n, double curvature, double slope, double r) {
   for (std::size_t i = 0; i < n; ++i) {
-    const double wi = w * ws.row[i];
-    if (wi == 0.0) continue;
+    if (ws.row[i] == 0.0) continue;
+    const double wi = curvature * ws.row[i];
     for (std::size_t j = 0; j <= i; ++j) ws.normal[i * n + j] += wi * ws.row[j];
-    ws.rhs[i] += wi * r;
+    ws.rhs[i] += slope * ws.row[i] * r;
   }
 }
 
@@ -220,27 +294,32 @@ bool linearFit(const Problem& p, const Params* stale, double k, Params& x, doubl
     std::fill(ws.row.begin(), ws.row.end(), 0.0);
     ws.row[0] = 1.0;
     ws.row[1] = p.time[i];
-    if (stale) ws.row[2] = -std::exp(k * referenceTime(p, *stale, i));
+    if (stale) {
+      const double t = referenceTime(p, *stale, i);
+      ws.row[2] = -t * t * curvatureShape(k * t);
+    }
     if (p.column[i] >= 0) ws.row[base + static_cast<std::size_t>(p.column[i])] = -1.0;
-    accumulate(ws, n, ws.h[i] / (points[i].sigma * points[i].sigma), points[i].length);
+    const double w = ws.h[i] / (points[i].sigma * points[i].sigma);
+    accumulate(ws, n, w, w, points[i].length);
     ws.model[i] = stale ? ws.row[2] : 0.0;  // keep the exponential column for the residuals
   }
   mirrorNormal(ws, n);
   if (!choleskySolve(ws.normal, ws.rhs, n)) return false;
   x.c = ws.rhs[0];
   x.v = ws.rhs[1];
-  x.a = stale ? ws.rhs[2] : 0.0;
+  x.d = stale ? ws.rhs[2] : 0.0;
   x.k = stale ? k : 0.0;
   x.offset.assign(static_cast<std::size_t>(p.layout.offsets), 0.0);
   ssr = 0.0;
   for (std::size_t i = 0; i < points.size(); ++i) {
-    double m = x.c + x.v * p.time[i] + x.a * ws.model[i];
+    double m = x.c + x.v * p.time[i] + x.d * ws.model[i];
     if (p.column[i] >= 0) m -= ws.rhs[base + static_cast<std::size_t>(p.column[i])];
     const double r = (points[i].length - m) / points[i].sigma;
     ssr += ws.h[i] * r * r;
   }
   if (x.v != 0.0)
-    for (int j = 0; j < p.layout.offsets; ++j) x.offset[static_cast<std::size_t>(j)] = ws.rhs[base + static_cast<std::size_t>(j)] / x.v;
+    for (int j = 0; j < p.layout.offsets; ++j)
+      x.offset[static_cast<std::size_t>(j)] = ws.rhs[base + static_cast<std::size_t>(j)] / x.v;
   return true;
 }
 
@@ -268,82 +347,97 @@ double lastTime(const Problem& p, const Params& x) {
   return last;
 }
 
+/// Latest minus earliest time (s, reference clock) of the points under x.
+double timeSpan(const Problem& p, const Params& x) {
+  double first = std::numeric_limits<double>::infinity(), last = -first;
+  for (std::size_t i = 0; i < p.time.size(); ++i) {
+    first = std::min(first, referenceTime(p, x, i));
+    last = std::max(last, referenceTime(p, x, i));
+  }
+  return last - first;
+}
+
 /// Grid search over |a2| (log-spaced) of the linear fit with the exponential term,
 /// weights ws.h; offsets in the exponent from `around`. False when no |a2| gives a
-/// decelerating fit (a1 > 0).
+/// decelerating fit (d > 0).
 bool scanDecayRate(const Problem& p, const Params& around, Params& best, Workspace& ws) {
-  const double last = lastTime(p, around);
-  const double highest = last > 0.0 ? std::min(kMaxDecayRate, kMaxExponent / last) : kMaxDecayRate;
+  const double span = timeSpan(p, around);
+  const double highest = span > 0.0 ? std::min(kMaxDecayRate, kMaxExponent / span) : kMaxDecayRate;
   const double step = std::pow(10.0, 1.0 / kGridPerDecade);
   double bestSsr = std::numeric_limits<double>::infinity();
   Params x;
   for (double k = kMinDecayRate; k <= highest; k *= step) {
     double ssr = 0.0;
-    if (!linearFit(p, &around, k, x, ssr, ws) || !(x.a > 0.0) || !(ssr < bestSsr)) continue;
+    if (!linearFit(p, &around, k, x, ssr, ws) || !(x.d > 0.0) || !(ssr < bestSsr)) continue;
     bestSsr = ssr;
     best = x;
   }
   return std::isfinite(bestSsr);
 }
 
-/// Jacobian row of point i (d model length / d [c, v, a, k, offsets]) into ws.row; returns the model length.
+/// Jacobian row of point i (d model length / d [c, v, d, k, offsets]) into ws.row; returns the model length.
 double jacobianRow(const Problem& p, const Params& x, std::size_t i, Workspace& ws) {
   const double t = referenceTime(p, x, i);
-  const double e = std::exp(x.k * t);
+  const Shape shape = shapeAt(x.k * t);
   std::fill(ws.row.begin(), ws.row.end(), 0.0);
   ws.row[0] = 1.0;
   ws.row[1] = t;
-  ws.row[2] = -e;
-  ws.row[3] = -x.a * t * e;
-  if (p.column[i] >= 0) ws.row[4 + static_cast<std::size_t>(p.column[i])] = -(x.v - x.a * x.k * e);
-  return x.c + x.v * t - x.a * e;
+  ws.row[2] = -t * t * shape.bend;
+  ws.row[3] = -x.d * t * t * t * shape.slope;
+  if (p.column[i] >= 0) ws.row[4 + static_cast<std::size_t>(p.column[i])] = -(x.v - x.d * t * shape.growth);
+  return x.c + x.v * t - x.d * t * t * shape.bend;
 }
 
-/// x + step, with a and k kept non-negative (the model uses |a1|, |a2|).
+/// x + step (k may pass through 0 and below: the model is smooth there; the result is judged after).
 Params stepped(const Params& x, const std::vector<double>& step) {
   Params y = x;
   y.c += step[0];
   y.v += step[1];
-  y.a = std::fabs(y.a + step[2]);
-  y.k = std::fabs(y.k + step[3]);
+  y.d += step[2];
+  y.k += step[3];
   for (std::size_t j = 0; j < y.offset.size(); ++j) y.offset[j] += step[4 + j];
   return y;
 }
 
-/// Weighted sum of squares of y with weights ws.h/sigma^2 and the largest change of any
-/// modelled length from ws.model; infinite when |a2|*t overflows the allowed range.
-double trialCost(const Problem& p, const Params& y, const Workspace& ws, double& change) {
-  if (y.k * lastTime(p, y) > kMaxExponent) return std::numeric_limits<double>::infinity();
-  double cost = 0.0;
+/// Sum of Huber losses of y at `scale` and the largest change of any modelled length from
+/// ws.model; infinite when |a2| times the time span exceeds the allowed exponent.
+double trialLoss(const Problem& p, const Params& y, double scale, const Workspace& ws, double& change) {
+  if (std::fabs(y.k) * timeSpan(p, y) > kMaxExponent) return std::numeric_limits<double>::infinity();
+  double loss = 0.0;
   change = 0.0;
   for (std::size_t i = 0; i < p.time.size(); ++i) {
     const TimedPoint& point = (*p.points)[i];
     const double m = lengthAt(y, referenceTime(p, y, i));
-    const double r = (point.length - m) / point.sigma;
-    cost += ws.h[i] * r * r;
+    loss += huberLoss((point.length - m) / point.sigma, scale);
     change = std::max(change, std::fabs(m - ws.model[i]));
   }
-  return cost;
+  return loss;
 }
 
 enum class Refined { Converged, NotConverged };
 
-/// Builds the reweighted normal equations at x (weights into ws.h, model into ws.model); returns the cost.
-double buildNormal(const Problem& p, const Params& x, std::size_t n, Workspace& ws) {
-  reweight(p, x, ws);
+/// Normal equations of the Huber loss at x and a fixed scale: gradient from the clipped
+/// residuals; curvature from the IRLS weights (a majoriser of the loss: safe far from the
+/// minimum) or, with `newton`, from the points inside the Huber bound only (the loss is
+/// linear beyond it: Newton's fast convergence near the minimum). IRLS weights go into
+/// ws.h, model lengths into ws.model; returns the loss.
+double buildNormal(const Problem& p, const Params& x, std::size_t n, double scale, bool newton, Workspace& ws) {
   clearNormal(ws, n);
   ws.model.resize(p.time.size());
-  double cost = 0.0;
+  ws.h.resize(p.time.size());
+  double loss = 0.0;
   for (std::size_t i = 0; i < p.time.size(); ++i) {
     const TimedPoint& point = (*p.points)[i];
     ws.model[i] = jacobianRow(p, x, i, ws);
     const double r = point.length - ws.model[i];
-    const double w = ws.h[i] / (point.sigma * point.sigma);
-    accumulate(ws, n, w, r);
-    cost += w * r * r;
+    ws.h[i] = huberWeight(r / point.sigma, scale);
+    const double inverseVariance = 1.0 / (point.sigma * point.sigma);
+    const double curvature = newton ? (ws.h[i] == 1.0 ? inverseVariance : 0.0) : ws.h[i] * inverseVariance;
+    accumulate(ws, n, curvature, ws.h[i] * inverseVariance, r);
+    loss += huberLoss(r / point.sigma, scale);
   }
   mirrorNormal(ws, n);
-  return cost;
+  return loss;
 }
 
 /// Damped step: solves (N + lambda*diag(N)) step = rhs; false when not positive definite.
@@ -356,31 +450,56 @@ bool dampedStep(const Workspace& ws, std::size_t n, double lambda, std::vector<d
   return choleskySolve(a, step, n);
 }
 
-/// Levenberg-Marquardt over [c, v, a, k, offsets], reweighted (Huber) at every iteration.
-Refined refine(const Problem& p, Params& x, int& iterations, Workspace& ws) {
+/// Levenberg-Marquardt over [c, v, a, k, offsets] on the Huber loss at a fixed scale
+/// (Marquardt 1963; IRLS weights in the normal matrix). Counts its iterations into `iterations`.
+Refined minimiseAtScale(const Problem& p, Params& x, double scale, double tolerance, double& lambda, int& iterations,
+                        Workspace& ws) {
   const std::size_t n = 4 + static_cast<std::size_t>(p.layout.offsets);
-  double lambda = kInitialDamping;
   std::vector<double> a, step;
-  for (iterations = 1; iterations <= kMaxIterations; ++iterations) {
-    const double cost = buildNormal(p, x, n, ws);
-    bool accepted = false;
+  bool newton = false;
+  while (iterations < kMaxIterations) {
+    ++iterations;
+    const double loss = buildNormal(p, x, n, scale, newton, ws);
     double change = 0.0;
-    while (!accepted && lambda <= kMaxDamping) {
-      if (dampedStep(ws, n, lambda, a, step)) {
-        const Params y = stepped(x, step);
-        if (trialCost(p, y, ws, change) <= cost) {
-          x = y;
-          accepted = true;
-          lambda = std::max(lambda * 0.1, 1e-12);
-          break;
-        }
+    bool accepted = false;
+    for (; !accepted && lambda <= (newton ? kNewtonDamping : kMaxDamping); lambda *= 10.0) {
+      if (!dampedStep(ws, n, lambda, a, step)) continue;
+      const Params y = stepped(x, step);
+      if (trialLoss(p, y, scale, ws, change) <= loss) {
+        x = y;
+        accepted = true;
       }
-      lambda *= 10.0;
     }
-    if (!accepted) return Refined::Converged;  // no step lowers the cost: a minimum to rounding
-    if (change <= kLengthTolerance) return Refined::Converged;
+    lambda = std::max(lambda * 0.01, 1e-12);  // undo the last *10, then relax
+    if (!accepted && newton) {                // Newton's curvature misled: back to the majoriser
+      newton = false;
+      lambda = kInitialDamping;
+      continue;
+    }
+    if (!accepted || change <= tolerance) return Refined::Converged;  // not accepted: a minimum to rounding
+    newton = change <= kNewtonSwitch * tolerance / kRelativeLengthTolerance;
   }
   return Refined::NotConverged;
+}
+
+/// Robust refinement: the Huber minimisation with the scale taken from the residuals,
+/// repeated until the scale settles; with a fixed scale (> 0) once at that scale.
+Refined refine(const Problem& p, Params& x, double fixedScale, int& iterations, Workspace& ws) {
+  double smallest = std::numeric_limits<double>::infinity();
+  for (const TimedPoint& point : *p.points) smallest = std::min(smallest, point.sigma);
+  const double tolerance = kRelativeLengthTolerance * smallest;
+  iterations = 0;
+  double lambda = kInitialDamping;
+  if (fixedScale > 0.0) return minimiseAtScale(p, x, fixedScale, tolerance, lambda, iterations, ws);
+  double scale = reweight(p, x, ws);
+  for (int round = 0; round < kMaxScaleRounds; ++round) {
+    if (minimiseAtScale(p, x, scale, tolerance, lambda, iterations, ws) != Refined::Converged)
+      return Refined::NotConverged;
+    const double settled = reweight(p, x, ws);
+    if (std::fabs(settled - scale) <= kScaleTolerance * scale) return Refined::Converged;
+    scale = settled;
+  }
+  return Refined::Converged;
 }
 
 std::string number(const char* format, double value) {
@@ -390,57 +509,65 @@ std::string number(const char* format, double value) {
 }
 
 /// The fit's output fields from internal parameters x (times shifted to t0) and the weights ws.h.
-void fillFit(const Problem& p, const Params& x, VelocityModel model, const Workspace& ws, VelocityFit& fit) {
+void fillFit(const Problem& p, const Params& x, VelocityModel model, double scale, const Workspace& ws,
+             VelocityFit& fit) {
   const std::vector<TimedPoint>& points = *p.points;
   double first = std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i < points.size(); ++i) first = std::min(first, referenceTime(p, x, i));
   fit.ok = true;
   fit.model = model;
   fit.t0 = p.epoch + first;
-  fit.vInf = x.v;
-  fit.c = x.c + x.v * first;
-  fit.a1 = model == VelocityModel::Exponential ? x.a * std::exp(x.k * first) : 0.0;
-  fit.a2 = model == VelocityModel::Exponential ? x.k : 0.0;
+  const bool exponential = model == VelocityModel::Exponential;
+  const double a1AtPivot = exponential ? x.d / (x.k * x.k) : 0.0;
+  fit.vInf = exponential ? x.v + x.d / x.k : x.v;
+  fit.c = x.c + a1AtPivot + fit.vInf * first;
+  fit.a1 = exponential ? a1AtPivot * std::exp(x.k * first) : 0.0;
+  fit.a2 = exponential ? x.k : 0.0;
   fit.referenceStation = p.layout.stations[p.layout.reference];
   fit.offsets.clear();
   for (std::size_t s = 0; s < p.layout.stations.size(); ++s) {
     const int column = p.layout.column[s];
-    fit.offsets.push_back({p.layout.stations[s], column >= 0 ? x.offset[static_cast<std::size_t>(column)] : 0.0, column >= 0});
+    fit.offsets.push_back(
+        {p.layout.stations[s], column >= 0 ? x.offset[static_cast<std::size_t>(column)] : 0.0, column >= 0});
   }
-  fit.initialVelocity = modelSpeed(fit, 0.0);
+  // Speeds and residuals from the pivot parameters: no cancellation of vInf against |a1||a2|.
+  fit.initialVelocity = speedAt(x, first);
   fit.t.resize(points.size());
   fit.speed.resize(points.size());
   fit.lag.resize(points.size());
   fit.weight = ws.h;
-  double sum = 0.0, last = 0.0;
+  fit.scale = scale;
+  double sum = 0.0;
   for (std::size_t i = 0; i < points.size(); ++i) {
-    const double t = referenceTime(p, x, i) - first;
-    const double r = points[i].length - modelLength(fit, t);
+    const double t = referenceTime(p, x, i);
+    const double r = points[i].length - lengthAt(x, t);
     sum += r * r;
-    last = std::max(last, t);
-    fit.t[i] = t;
-    fit.speed[i] = modelSpeed(fit, t);
-    fit.lag[i] = points[i].length - (fit.initialVelocity * t + fit.c);
+    fit.t[i] = t - first;
+    fit.speed[i] = speedAt(x, t);
+    fit.lag[i] = points[i].length - (fit.initialVelocity * fit.t[i] + fit.c);
   }
   fit.rms = std::sqrt(sum / static_cast<double>(points.size()));
-  fit.finalVelocity = modelSpeed(fit, last);
+  fit.finalVelocity = speedAt(x, lastTime(p, x));
 }
 
 /// Why the refined exponential fit x is not acceptable (empty: it is), against the
 /// straight-line fit `line`.
 std::string rejectionOf(const Problem& p, const Params& x, const Params& line, Workspace& ws) {
-  const double last = lastTime(p, x);
-  if (x.k > kMaxDecayRate || x.k * last > kMaxExponent)
+  if (!(x.d > 0.0))
+    return "the fitted deceleration is " + number("%.4g", x.d) + " m/s^2 at the end: the fireball would speed up";
+  if (!(x.k >= kMinPlausibleDecayRate))
+    return "the fitted |a2| = " + number("%.4g", x.k) +
+           " 1/s: the deceleration does not grow with time as the model needs";
+  if (x.k > kMaxDecayRate || x.k * timeSpan(p, x) > kMaxExponent)
     return "the fitted |a2| = " + number("%.4g", x.k) + " 1/s is beyond reason";
-  if (!(x.a > 0.0) || !(x.k > 0.0)) return "the fitted deceleration term vanished";
-  const double finalSpeed = x.v - x.a * x.k * std::exp(x.k * last);
+  const double finalSpeed = speedAt(x, lastTime(p, x));
   if (!(finalSpeed > 0.0))
     return "the fitted speed falls to " + number("%.4g", finalSpeed) + " m/s before the last point";
   const double scale = reweight(p, x, ws);
   const double gain = 2.0 * (robustLoss(p, line, scale) - robustLoss(p, x, scale)) / (scale * scale);
   if (!(gain >= kMinChiSquareGain))
-    return "the deceleration term improves the fit by chi-square " + number("%.3g", gain) +
-           ", less than " + number("%.3g", kMinChiSquareGain) + " (no significant deceleration)";
+    return "the deceleration term improves the fit by chi-square " + number("%.2f", std::max(gain, 0.0)) +
+           ", less than " + number("%.0f", kMinChiSquareGain) + " (no significant deceleration)";
   return {};
 }
 
@@ -449,14 +576,16 @@ std::string rejectionOf(const Problem& p, const Params& x, const Params& line, W
 Params fromStart(const Problem& p, const VelocityFit& start, const Params& line) {
   Params x = line;
   const double shift = p.epoch - start.t0;
-  x.v = start.vInf;
   x.k = std::fabs(start.a2);
-  x.c = start.c + start.vInf * shift;
-  x.a = std::fabs(start.a1) * std::exp(x.k * shift);
+  const double a1AtPivot = std::fabs(start.a1) * std::exp(x.k * shift);
+  x.c = start.c + start.vInf * shift - a1AtPivot;
+  x.v = start.vInf - a1AtPivot * x.k;
+  x.d = a1AtPivot * x.k * x.k;
   for (std::size_t s = 0; s < p.layout.stations.size(); ++s) {
     if (p.layout.column[s] < 0) continue;
     for (const ClockOffset& o : start.offsets)
-      if (o.station == p.layout.stations[s] && o.fitted) x.offset[static_cast<std::size_t>(p.layout.column[s])] = o.offset;
+      if (o.station == p.layout.stations[s] && o.fitted)
+        x.offset[static_cast<std::size_t>(p.layout.column[s])] = o.offset;
   }
   return x;
 }
@@ -473,8 +602,8 @@ std::string coldStart(const Problem& p, const Params& line, Params& x, Workspace
 }
 
 void fallBack(const Problem& p, const Params& line, const std::string& why, Workspace& ws, VelocityFit& fit) {
-  reweight(p, line, ws);
-  fillFit(p, line, VelocityModel::Constant, ws, fit);
+  const double scale = reweight(p, line, ws);
+  fillFit(p, line, VelocityModel::Constant, scale, ws, fit);
   fit.warnings.push_back({"constant-speed-fallback", "constant speed instead of the deceleration model: " + why});
 }
 
@@ -492,10 +621,17 @@ VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode m
   const Problem p = problemOf(points, mode);
   Workspace ws;
   Params line;
-  if (!fitConstant(p, line, ws)) return fit;
+  if (!fitConstant(p, line, ws)) {
+    fit.warnings.push_back({"no-speed-fit",
+                            "the timed points do not determine a speed: every station with a fitted "
+                            "clock offset has all its points at one time"});
+    return fit;
+  }
   const std::size_t needed = 4 + static_cast<std::size_t>(p.layout.offsets) + kMinSparePoints;
   if (points.size() < needed) {
-    fallBack(p, line, std::to_string(points.size()) + " timed points, fewer than the " + std::to_string(needed) + " it needs", ws, fit);
+    fallBack(p, line,
+             std::to_string(points.size()) + " timed points, fewer than the " + std::to_string(needed) + " it needs",
+             ws, fit);
     return fit;
   }
   if (start && start->ok && start->model == VelocityModel::Constant) {
@@ -506,7 +642,7 @@ VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode m
   Refined refined = Refined::NotConverged;
   if (start && start->ok) {
     x = fromStart(p, *start, line);
-    refined = refine(p, x, fit.iterations, ws);
+    refined = refine(p, x, start->scale, fit.iterations, ws);
   }
   if (refined != Refined::Converged) {
     const std::string why = coldStart(p, line, x, ws);
@@ -514,7 +650,7 @@ VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode m
       fallBack(p, line, why, ws, fit);
       return fit;
     }
-    refined = refine(p, x, fit.iterations, ws);
+    refined = refine(p, x, 0.0, fit.iterations, ws);
   }
   std::string why = refined == Refined::Converged
                         ? rejectionOf(p, x, line, ws)
@@ -523,8 +659,8 @@ VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode m
     fallBack(p, line, why, ws, fit);
     return fit;
   }
-  reweight(p, x, ws);
-  fillFit(p, x, VelocityModel::Exponential, ws, fit);
+  const double scale = reweight(p, x, ws);
+  fillFit(p, x, VelocityModel::Exponential, scale, ws, fit);
   return fit;
 }
 

@@ -46,11 +46,11 @@ struct VelocityWarning {
 struct VelocityFit {
   bool ok = false;  ///< false only when there is nothing to fit (fewer than 2 distinct times): no numbers then
   VelocityModel model = VelocityModel::Constant;
-  double t0 = 0.0;    ///< s, same epoch as TimedPoint::time: begin time on the reference clock (earliest corrected time)
-  double c = 0.0;     ///< m
-  double vInf = 0.0;  ///< m/s
-  double a1 = 0.0;    ///< m (0 for Constant)
-  double a2 = 0.0;    ///< 1/s (0 for Constant)
+  double t0 = 0.0;  ///< s, same epoch as TimedPoint::time: begin time on the reference clock (earliest corrected time)
+  double c = 0.0;   ///< m
+  double vInf = 0.0;                 ///< m/s
+  double a1 = 0.0;                   ///< m (0 for Constant)
+  double a2 = 0.0;                   ///< 1/s (0 for Constant)
   std::size_t referenceStation = 0;  ///< station index whose clock is the reference
   std::vector<ClockOffset> offsets;  ///< one per station with timed points, in order of first appearance
   double rms = 0.0;                  ///< m, RMS of the length residuals (unweighted, on the reference clock)
@@ -58,11 +58,12 @@ struct VelocityFit {
   double finalVelocity = 0.0;        ///< m/s: model speed at the last corrected time
   std::vector<VelocityWarning> warnings;
   // Per input point, same order:
-  std::vector<double> t;      ///< s: time on the reference clock minus t0
-  std::vector<double> speed;  ///< m/s: model speed there
-  std::vector<double> lag;    ///< m: length - (initialVelocity*t + c)
-  std::vector<double> weight; ///< robust weight (0..1) the final fit gave the point: small for a bad frame
-  int iterations = 0;         ///< Levenberg-Marquardt iterations of the exponential refinement (0: none)
+  std::vector<double> t;       ///< s: time on the reference clock minus t0
+  std::vector<double> speed;   ///< m/s: model speed there
+  std::vector<double> lag;     ///< m: length - (initialVelocity*t + c)
+  std::vector<double> weight;  ///< robust weight (0..1) the final fit gave the point: small for a bad frame
+  double scale = 1.0;          ///< robust scale of the residuals in sigmas: max(1.4826*median|residual/sigma|, 1)
+  int iterations = 0;          ///< Levenberg-Marquardt iterations of the exponential refinement (0: none)
 };
 
 /// Fits the speed model and the clock offsets.
@@ -72,10 +73,12 @@ struct VelocityFit {
 ///   mode    Fit: every station but the reference with at least 4 points gets an
 ///           offset (s); None: all offsets 0
 ///   start   optional warm start: a fit of a nearby realisation of the same event
-///           (the Monte Carlo draws); with it the global search over |a2| is skipped
+///           (the Monte Carlo draws); with it the global search over |a2| is skipped and
+///           the robust scale is the start's (the draws share the event's noise level)
 ///
 /// Returned:
-///   the fit (see VelocityFit); ok == false when the points hold fewer than 2 distinct times.
+///   the fit (see VelocityFit); ok == false when the points hold fewer than 2 distinct times,
+///   or (warning "no-speed-fit") when they cannot fix a speed with the offsets fitted.
 ///
 /// Notes:
 ///   - The reference station has the most timed points (the first in input order on a tie).
