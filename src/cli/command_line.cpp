@@ -16,6 +16,7 @@
 #include <CLI/CLI.hpp>
 
 #include "classic/classic_convert.hpp"
+#include "cli/batch_command.hpp"
 #include "cli/progress_bar.hpp"
 #include "common/version.hpp"
 #include "classic/run_control.hpp"
@@ -43,6 +44,9 @@ const char* const kDescription =
     "                                 or more ECSV files, geodetic WGS84, azimuths from north\n"
     "  sightline convert [OPTIONS] INPUT...\n"
     "                                 a classic file or ECSV files to an event file (JSON)\n"
+    "  sightline batch [OPTIONS] -o RESULTS.jsonl INPUT...\n"
+    "                                 many events (JSON Lines, event files, folders), one\n"
+    "                                 record each, on all cores or in shards on a cluster\n"
     "\n"
     "Use solve for new data.\n";
 
@@ -244,6 +248,9 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
       ->option_text("FILE...");
   convertCommand->footer(kExitStatusText);
 
+  BatchOptions bo;
+  CLI::App* batchCommand = addBatchCommand(app, bo);
+
   std::ostringstream helpOut, helpErr;
   try {
     app.parse(argc, argv);
@@ -256,6 +263,7 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   so.seedGiven = seedOption->count() > 0;
   if (solveCommand->parsed()) return runSolve(c, so);
   if (convertCommand->parsed()) return runConvert(c, co);
+  if (batchCommand->parsed()) return runBatchCommand(bo, c.out, c.err);
   return c.message(kExitUsage, "expected a command: solve or convert (see sightline --help)");
 }
 
@@ -266,7 +274,7 @@ std::string versionText() { return std::string(kProgram) + " " + kVersion; }
 int runCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   if (argc >= 2) {
     const std::string first = argv[1];
-    const bool command = first == "solve" || first == "convert";
+    const bool command = first == "solve" || first == "convert" || first == "batch";
     const bool option = !first.empty() && first[0] == '-' && first != "-" && first != "--";
     if (command || option) return runCommands(Context{out, err}, argc, argv);
   }
