@@ -17,6 +17,7 @@
 
 #include "classic/classic_convert.hpp"
 #include "cli/batch_command.hpp"
+#include "cli/orbit_command.hpp"
 #include "cli/progress_bar.hpp"
 #include "common/version.hpp"
 #include "classic/run_control.hpp"
@@ -47,6 +48,9 @@ const char* const kDescription =
     "  sightline batch [OPTIONS] -o RESULTS.jsonl INPUT...\n"
     "                                 many events (JSON Lines, event files, folders), one\n"
     "                                 record each, on all cores or in shards on a cluster\n"
+    "\n"
+    "  sightline orbit --time T --latitude D --longitude D --height M --azimuth D --elevation D --speed KM/S\n"
+    "                                 the geocentric radiant and heliocentric orbit of one state\n"
     "\n"
     "Use solve for new data.\n";
 
@@ -248,6 +252,10 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
       ->option_text("FILE...");
   convertCommand->footer(kExitStatusText);
 
+  OrbitOptions oo;
+  CLI::App* orbitCommand = addOrbitCommand(app, oo);
+  orbitCommand->footer(kExitStatusText);
+
   BatchOptions bo;
   CLI::App* batchCommand = addBatchCommand(app, bo);
 
@@ -262,6 +270,7 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   }
   so.seedGiven = seedOption->count() > 0;
   if (solveCommand->parsed()) return runSolve(c, so);
+  if (orbitCommand->parsed()) return runOrbit(oo, c.out, c.err);
   if (convertCommand->parsed()) return runConvert(c, co);
   if (batchCommand->parsed()) return runBatchCommand(bo, c.out, c.err);
   return c.message(kExitUsage, "expected a command: solve or convert (see sightline --help)");
@@ -274,7 +283,7 @@ std::string versionText() { return std::string(kProgram) + " " + kVersion; }
 int runCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   if (argc >= 2) {
     const std::string first = argv[1];
-    const bool command = first == "solve" || first == "convert" || first == "batch";
+    const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit";
     const bool option = !first.empty() && first[0] == '-' && first != "-" && first != "--";
     if (command || option) return runCommands(Context{out, err}, argc, argv);
   }

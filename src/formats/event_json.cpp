@@ -131,6 +131,33 @@ class DuplicateKeyFinder {
   std::optional<std::string> duplicate_;
 };
 
+// Deepest nesting of objects and lists that an event file may have: an event
+// needs 5 (root, stations, a station, its sightings, a sighting); the rest is
+// room for keys added later. Deeper files are refused before they are parsed,
+// so that a hostile file of brackets costs neither time nor memory.
+constexpr int kMaxNesting = 32;
+
+// Index of the bracket that opens a level deeper than kMaxNesting, if any.
+// Brackets inside strings do not count.
+std::optional<std::size_t> tooDeep(const std::string& text) {
+  int depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '{' || c == '[') {
+      if (++depth > kMaxNesting) return i;
+    } else if (c == '}' || c == ']') {
+      --depth;
+    }
+  }
+  return std::nullopt;
+}
+
 std::string member(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
 std::string element(const std::string& path, std::size_t index) { return path + "[" + std::to_string(index) + "]"; }
 
@@ -372,6 +399,14 @@ std::string text(const OrderedJson& value) { return value.dump(-1, ' ', false, O
 EventReadResult readEventJson(const std::string& text, const std::string& fileName) {
   EventReadResult result;
   Json root;
+  if (const auto deep = tooDeep(text)) {
+    int line = 0, column = 0;
+    lineAndColumn(text, *deep, line, column);
+    result.error = InputError{fileName, line, column, "",
+                              "nested more than " + std::to_string(kMaxNesting) +
+                                  " levels deep; an event file needs 5 (expected an event object)"};
+    return result;
+  }
   DuplicateKeyFinder duplicates;
   try {
     root = Json::parse(text, std::ref(duplicates));

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/diagnostics.hpp"
 #include "earth/frames.hpp"
 #include "geometry/vector3.hpp"
 
@@ -65,11 +66,9 @@ struct Orbit {
   double tisserand = 0.0;         ///< Tisserand parameter with respect to Jupiter (a_J = 5.2026 AU)
 };
 
-/// A physical caveat: a stable machine-readable code and its English text.
-struct OrbitWarning {
-  std::string code;  ///< e.g. "below-escape-speed", "hyperbolic-orbit", "faster-than-73-km-s"
-  std::string text;
-};
+/// A physical caveat: a stable machine-readable code (e.g. "below-escape-speed",
+/// "hyperbolic-orbit", "faster-than-73-km-s") and its English text.
+using OrbitWarning = Warning;
 
 /// What computeOrbit found: ok with an orbit, or not ok with warnings that say why.
 struct OrbitResult {

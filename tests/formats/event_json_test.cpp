@@ -174,6 +174,9 @@ const MalformedCase kMalformed[] = {
     {"NegativeSeed", "\"version\": 1,", "\"version\": 1, \"monteCarlo\": {\"seed\": -4},", 0, 0, "monteCarlo.seed", "0 or more"},
     {"TriangulateLabelsAsText", "\"version\": 1,", "\"version\": 1, \"triangulateLabels\": \"no\",", 0, 0,
      "triangulateLabels", "true or false"},
+    // Hostile nesting: refused at the first bracket too deep, brackets in strings do not count.
+    {"NestedBrackets", "", std::string(40, '['), 1, 33, "", "nested more than 32 levels"},
+    {"NestedObjects", "", "{\"a\":\n" + std::string(40, '{'), 2, 32, "", "nested more than 32 levels"},
     {"UnknownMonteCarloKey", "\"version\": 1,", "\"version\": 1, \"monteCarlo\": {\"draw\": 4},", 0, 0, "monteCarlo.draw", "unknown key"},
 };
 
@@ -238,6 +241,21 @@ void expectSameEvent(const Event& x, const Event& y) {
       }
     }
   }
+}
+
+TEST(EventJsonHostile, TenMegabytesOfBracketsAreRefusedAtTheFirstTooDeep) {
+  const std::string text = "{\"format\": " + std::string(10 << 20, '[');
+  const EventReadResult r = readEventJson(text, "deep.json");
+  ASSERT_TRUE(r.error);
+  EXPECT_EQ(r.error->text().rfind("deep.json:1:", 0), 0u) << r.error->text();
+  EXPECT_NE(r.error->message.find("nested more than"), std::string::npos);
+}
+
+TEST(EventJsonHostile, BracketsInsideStringsAreText) {
+  const std::string name = std::string(40, '[') + "\\\"" + std::string(40, '{');  // [[..\"{{..: an escaped quote inside
+  const EventReadResult r = readEventJson(replaced("\"name\": \"A\"", "\"name\": \"" + name + "\""), "name.json");
+  ASSERT_FALSE(r.error) << r.error->text();
+  EXPECT_EQ(r.event.stations[0].name, std::string(40, '[') + "\"" + std::string(40, '{'));
 }
 
 TEST(EventJsonRoundTrip, WrittenEventReadsBackToTheSameEvent) {
