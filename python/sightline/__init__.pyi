@@ -1,0 +1,47 @@
+# Type stubs of the package sightline (units in the docstrings of __init__.py).
+import os
+from typing import Any, Iterable, Literal, Union
+
+import numpy as np
+import numpy.typing as npt
+
+__version__: str
+
+class InputError(ValueError):
+    """An input that is not valid: the command line's message (file, JSON path, what was expected)."""
+
+Path = Union[str, os.PathLike[str]]
+Refraction = Literal["none", "corrected", "apparent"]
+Heights = Literal["msl", "ellipsoid"]
+
+def solve(
+    event: Union[dict[str, Any], Path, Iterable[Path]],
+    *,
+    refraction: Refraction | None = ...,
+    mc: int | None = ...,
+    seed: int | None = ...,
+    threads: int | None = ...,
+    heights: Heights = ...,
+) -> dict[str, Any]:
+    """The solution dict of `sightline solve --format json` (degrees, metres, m/s, arcseconds)."""
+
+def read_event(path: Path) -> dict[str, Any]:
+    """The event dict of an event file (JSON)."""
+
+def read_ecsv(paths: Iterable[Path], heights: Heights = ...) -> dict[str, Any]:
+    """The event dict of two or more ECSV files (station heights above msl or the ellipsoid, metres)."""
+
+def orbit(
+    *,
+    time: str | float,
+    latitude: float,
+    longitude: float,
+    height: float,
+    azimuth: float,
+    elevation: float,
+    speed: float,
+) -> dict[str, Any]:
+    """The orbit dict of `sightline orbit --format json`: time ISO UTC or s since 1970; degrees; metres; speed km/s."""
+
+def sightings_table(solution: dict[str, Any]) -> dict[str, npt.NDArray[Any]]:
+    """Per-sighting arrays: station (index), time (s since 1970 UTC), latitude/longitude (deg), height (m), range (m), residual (arcsec), length (m), velocity (m/s), lag (m)."""

@@ -1,0 +1,248 @@
+// The C++ half of the Python module (sightline._sightline): conversions
+// between Python values and the event pipeline that the command line uses
+// (src/app/solve_event.hpp), and nothing else. Events and solutions cross as
+// the JSON texts of the event and solution formats, so that Python sees exactly
+// what `sightline solve --format json` writes. The package sightline/
+// (python/sightline/__init__.py) turns the texts into dicts.
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include "app/solve_event.hpp"
+#include "common/version.hpp"
+#include "formats/event_json.hpp"
+#include "formats/files.hpp"
+#include "formats/orbit_writers.hpp"
+#include "orbit/orbit.hpp"
+#include "trajectory/time.hpp"
+
+namespace py = pybind11;
+
+namespace sightline {
+
+namespace {
+
+constexpr double kMetresPerKilometre = 1000.0;  // speed is given in km/s, as on the command line
+
+/// Bad input (a file, a JSON path, what was expected): raised in Python as
+/// sightline.InputError, a ValueError, with what() as its message: the text
+/// that the command line prints after "sightline: ".
+struct BadInput : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+/// The height reference named `name` ("msl" or "ellipsoid"), as --ecsv-heights takes it.
+HeightReference heightReferenceOf(const std::string& name) {
+  if (name == "msl") return HeightReference::MeanSeaLevel;
+  if (name == "ellipsoid") return HeightReference::Ellipsoid;
+  throw py::value_error("heights: expected \"msl\" or \"ellipsoid\", found \"" + name + "\"");
+}
+
+/// The settings of the keyword arguments of solve(), checked as the command line checks its options.
+SolveSettings settingsOf(const std::optional<std::string>& refraction, std::optional<int> draws,
+                         std::optional<std::uint64_t> seed, std::optional<int> threads) {
+  SolveSettings settings;
+  if (refraction) {
+    settings.refraction = refractionFromName(*refraction);
+    if (!settings.refraction)
+      throw py::value_error("refraction: expected \"none\", \"corrected\" or \"apparent\", found \"" + *refraction + "\"");
+  }
+  if (draws && *draws < 0) throw py::value_error("mc: expected a whole number, 0 or more, found " + std::to_string(*draws));
+  if (threads && *threads < 0)
+    throw py::value_error("threads: expected a whole number, 0 or more, found " + std::to_string(*threads));
+  settings.draws = draws;
+  settings.seed = seed;
+  settings.threads = threads.value_or(0);
+  return settings;
+}
+
+/// The inputs named by `paths`, read whole.
+std::vector<NamedText> readPaths(const std::vector<std::string>& paths) {
+  std::vector<NamedText> inputs;
+  if (auto error = readInputs(paths, inputs)) throw BadInput(error->text());
+  return inputs;
+}
+
+/// The event of `inputs` (one event file, or two or more ECSV files).
+Event eventOf(const std::vector<NamedText>& inputs, HeightReference ecsvHeights) {
+  Event event;
+  if (auto failure = eventFromInputs(inputs, ecsvHeights, event)) throw BadInput(failure->message);
+  return event;
+}
+
+/// Polled by the Monte Carlo from the thread that called solve() (which has
+/// released the GIL): takes the GIL and runs Python's signal handlers; true,
+/// with `interrupted` set, when one raised (KeyboardInterrupt on Ctrl-C).
+StopFunction pythonSignalCheck(bool& interrupted) {
+  return [&interrupted] {
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() == 0) return false;
+    interrupted = true;
+    return true;
+  };
+}
+
+/// The solution JSON of `inputs`, exactly as `sightline solve --format json`
+/// writes it for the same inputs; `source` names them (the paths joined by spaces).
+/// Runs without the GIL; a Python exception raised by a signal during the draws is re-raised.
+std::string solveInputs(const std::vector<NamedText>& inputs, const std::string& source, HeightReference ecsvHeights,
+                        const SolveSettings& settings) {
+  Event event = eventOf(inputs, ecsvHeights);
+  Solution solution;
+  bool interrupted = false;
+  std::optional<InputError> error;
+  std::string json;
+  {
+    py::gil_scoped_release released;
+    error = solveEvent(event, settings, solution, {}, pythonSignalCheck(interrupted));
+    if (!error && !interrupted) {
+      OutputContext context;
+      context.geoid = sharedGeoid().geoid;
+      context.source = source;
+      json = renderSolution(OutputFormat::Json, event, solution, context);
+    }
+  }
+  if (interrupted) throw py::error_already_set();
+  if (error) {
+    if (error->file.empty()) error->file = source;
+    throw BadInput(error->text());
+  }
+  return json;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
+  return out;
+}
+
+std::string solveFiles(const std::vector<std::string>& paths, const std::string& heights,
+                       const std::optional<std::string>& refraction, std::optional<int> draws,
+                       std::optional<std::uint64_t> seed, std::optional<int> threads) {
+  const SolveSettings settings = settingsOf(refraction, draws, seed, threads);
+  return solveInputs(readPaths(paths), joined(paths), heightReferenceOf(heights), settings);
+}
+
+std::string solveText(const std::string& text, const std::string& name, const std::optional<std::string>& refraction,
+                      std::optional<int> draws, std::optional<std::uint64_t> seed, std::optional<int> threads) {
+  const SolveSettings settings = settingsOf(refraction, draws, seed, threads);
+  return solveInputs({NamedText{name, text}}, name, HeightReference::MeanSeaLevel, settings);
+}
+
+/// The event file (JSON text) of one event file or of two or more ECSV files.
+std::string readEventFiles(const std::vector<std::string>& paths, const std::string& heights) {
+  return writeEventJson(eventOf(readPaths(paths), heightReferenceOf(heights)));
+}
+
+/// Seconds since 1970 UTC of `time`: a number of such seconds, or an ISO 8601 text.
+double secondsOf(const std::variant<double, std::string>& time) {
+  if (const double* seconds = std::get_if<double>(&time)) return *seconds;
+  const std::string& text = std::get<std::string>(time);
+  if (auto seconds = parseIsoTime(text)) return *seconds;
+  throw py::value_error("time: expected an ISO 8601 UTC time such as \"2019-10-23T09:12:25.56Z\" or seconds since "
+                        "1970, found \"" + text + "\"");
+}
+
+/// The `sightline orbit --format json` document of a radiant and speed.
+/// Given: time (s since 1970 UTC or ISO text), latitude, longitude (degrees,
+/// WGS84), height (m above the ellipsoid), azimuth (degrees from north through
+/// east), elevation (degrees), speed (km/s, Earth-fixed).
+std::string orbitDocument(const std::variant<double, std::string>& time, double latitude, double longitude,
+                          double height, double azimuth, double elevation, double speedKmPerS) {
+  OrbitCommand command;
+  command.time = secondsOf(time);
+  command.point = GeodeticPosition{latitude, longitude, height};
+  command.azimuth = azimuth;
+  command.elevation = elevation;
+  command.speed = speedKmPerS * kMetresPerKilometre;
+  const OrbitState state = stateFromRadiant(command.time, command.point, command.azimuth, command.elevation, command.speed);
+  const OrbitResult result = computeOrbit(state);
+  std::ostringstream out;
+  writeOrbitJson(out, command, result);
+  return out.str();
+}
+
+using Json = nlohmann::json;
+
+/// The number at `key` of `object`; NaN when it is absent, null or not a number.
+double numberOrNaN(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_number() ? it->get<double>() : std::numeric_limits<double>::quiet_NaN();
+}
+
+/// The time of a sighting in seconds since 1970 UTC: its "time" as a number
+/// or an ISO 8601 text; NaN when it has none.
+double sightingTime(const Json& sighting) {
+  const auto it = sighting.find("time");
+  if (it != sighting.end() && it->is_string())
+    return parseIsoTime(it->get<std::string>()).value_or(std::numeric_limits<double>::quiet_NaN());
+  return numberOrNaN(sighting, "time");
+}
+
+/// Per-sighting columns of a solution (JSON text), one entry per sighting in
+/// order: "station" (index, in order of first appearance), "stationName",
+/// "label" and the numbers of sightingColumnKeys (NaN where null or absent).
+py::dict sightingColumns(const std::string& solutionJson) {
+  static const char* const kNumbers[] = {"latitude", "longitude", "height", "heightMsl", "range", "residual",
+                                         "refraction", "length", "velocity", "lag"};
+  const Json solution = Json::parse(solutionJson, nullptr, false);
+  if (solution.is_discarded() || !solution.is_object() || !solution.contains("sightings") ||
+      !solution["sightings"].is_array())
+    throw py::value_error("solution: expected a sightline-solution dict with a \"sightings\" list");
+  std::vector<long long> station;
+  std::vector<std::string> stationName, label;
+  std::vector<double> time;
+  std::map<std::string, std::vector<double>> numbers;
+  std::map<std::string, long long> stationIndex;
+  for (const Json& sighting : solution["sightings"]) {
+    const std::string name = sighting.is_object() ? sighting.value("station", std::string()) : std::string();
+    const auto known = stationIndex.emplace(name, static_cast<long long>(stationIndex.size())).first;
+    station.push_back(known->second);
+    stationName.push_back(name);
+    label.push_back(sighting.is_object() ? sighting.value("label", std::string()) : std::string());
+    time.push_back(sighting.is_object() ? sightingTime(sighting) : std::numeric_limits<double>::quiet_NaN());
+    for (const char* key : kNumbers)
+      numbers[key].push_back(sighting.is_object() ? numberOrNaN(sighting, key) : std::numeric_limits<double>::quiet_NaN());
+  }
+  py::dict columns;
+  columns["station"] = station;
+  columns["stationName"] = stationName;
+  columns["label"] = label;
+  columns["time"] = time;
+  for (const char* key : kNumbers) columns[key] = numbers[key];
+  return columns;
+}
+
+}  // namespace
+
+}  // namespace sightline
+
+PYBIND11_MODULE(_sightline, m) {
+  using namespace sightline;
+  m.doc() = "Sightline's C++ core (use the package sightline, not this module)";
+  m.attr("__version__") = kVersion;
+  py::register_exception<BadInput>(m, "InputError", PyExc_ValueError);
+  m.def("solve_files", &solveFiles, py::arg("paths"), py::arg("heights"), py::arg("refraction"), py::arg("mc"),
+        py::arg("seed"), py::arg("threads"),
+        "Solution JSON of one event file or two or more ECSV files, as `sightline solve --format json` writes it.");
+  m.def("solve_text", &solveText, py::arg("text"), py::arg("name"), py::arg("refraction"), py::arg("mc"),
+        py::arg("seed"), py::arg("threads"), "Solution JSON of an event file's text, named `name` in messages.");
+  m.def("read_files", &readEventFiles, py::arg("paths"), py::arg("heights"),
+        "Event file (JSON text) of one event file or two or more ECSV files.");
+  m.def("orbit", &orbitDocument, py::arg("time"), py::arg("latitude"), py::arg("longitude"), py::arg("height"),
+        py::arg("azimuth"), py::arg("elevation"), py::arg("speed"),
+        "Orbit JSON (sightline-orbit) of a radiant: degrees, metres, speed in km/s.");
+  m.def("sighting_columns", &sightingColumns, py::arg("solution_json"),
+        "Per-sighting columns (lists) of a solution's JSON text.");
+}
