@@ -44,6 +44,10 @@ constexpr double kRelativeLengthTolerance = 1e-4;
 constexpr double kScaleTolerance = 1e-2;
 /// Most re-estimations of the robust scale in the refinement.
 constexpr int kMaxScaleRounds = 10;
+/// Levenberg-Marquardt has also converged after kFlatSteps steps in a row that each lower
+/// the loss by less than this fraction: a flat valley of parameters that fit equally well.
+constexpr double kFlatLoss = 1e-6;
+constexpr int kFlatSteps = 3;
 /// Damping of the first Levenberg-Marquardt step, and the damping at which no step helps any more.
 constexpr double kInitialDamping = 1e-6;
 constexpr double kMaxDamping = 1e12;
@@ -282,44 +286,77 @@ double robustLoss(const Problem& p, const Params& x, double scale) {
 }
 
 /// Weighted linear least squares of length = c + v*t - d_s (d_s = v*offset_s) with weights
-/// ws.h / sigma^2, optionally with the term -a*exp(k*tau) (tau: times under `stale` offsets).
-/// Returns false when singular; else the parameters (offsets = d/v) and the weighted sum of squares.
-bool linearFit(const Problem& p, const Params* stale, double k, Params& x, double& ssr, Workspace& ws) {
+/// ws.h / sigma^2. Returns false when singular; else the parameters (offsets = d/v) and the
+/// weighted sum of squares.
+bool lineFit(const Problem& p, Params& x, double& ssr, Workspace& ws) {
   const std::vector<TimedPoint>& points = *p.points;
-  const std::size_t base = stale ? 3 : 2;
-  const std::size_t n = base + static_cast<std::size_t>(p.layout.offsets);
+  const std::size_t n = 2 + static_cast<std::size_t>(p.layout.offsets);
+  clearNormal(ws, n);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    std::fill(ws.row.begin(), ws.row.end(), 0.0);
+    ws.row[0] = 1.0;
+    ws.row[1] = p.time[i];
+    if (p.column[i] >= 0) ws.row[2 + static_cast<std::size_t>(p.column[i])] = -1.0;
+    const double w = ws.h[i] / (points[i].sigma * points[i].sigma);
+    accumulate(ws, n, w, w, points[i].length);
+  }
+  mirrorNormal(ws, n);
+  if (!choleskySolve(ws.normal, ws.rhs, n)) return false;
+  x = Params{ws.rhs[0], ws.rhs[1], 0.0, 0.0, std::vector<double>(static_cast<std::size_t>(p.layout.offsets), 0.0)};
+  ssr = 0.0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    double m = x.c + x.v * p.time[i];
+    if (p.column[i] >= 0) m -= ws.rhs[2 + static_cast<std::size_t>(p.column[i])];
+    const double r = (points[i].length - m) / points[i].sigma;
+    ssr += ws.h[i] * r * r;
+  }
+  if (x.v != 0.0)
+    for (std::size_t j = 0; j < x.offset.size(); ++j) x.offset[j] = ws.rhs[2 + j] / x.v;
+  return true;
+}
+
+/// For a fixed |a2| = k the model with offsets,
+///   c + vInf*(t - o_s) - a1*exp(k*(t - o_s)) = c + vInf*t - d_s - b_s*exp(k*t),
+/// is linear in c, vInf, d_s = vInf*o_s and b_s = a1*exp(-k*o_s) when every station with a
+/// fitted offset gets its own amplitude b_s: a relaxation that holds the true model, needs no
+/// offsets in advance, and is exact for exact data. Weighted (ws.h / sigma^2) least squares in
+/// the points' own times t (s from the epoch); returns false when singular, else the pivot
+/// parameters (offsets = d_s/vInf) and the weighted sum of squares.
+bool decayFit(const Problem& p, double k, Params& x, double& ssr, Workspace& ws) {
+  const std::vector<TimedPoint>& points = *p.points;
+  const std::size_t m = static_cast<std::size_t>(p.layout.offsets);
+  const std::size_t n = 3 + 2 * m;
   clearNormal(ws, n);
   ws.model.resize(points.size());
   for (std::size_t i = 0; i < points.size(); ++i) {
     std::fill(ws.row.begin(), ws.row.end(), 0.0);
     ws.row[0] = 1.0;
     ws.row[1] = p.time[i];
-    if (stale) {
-      const double t = referenceTime(p, *stale, i);
-      ws.row[2] = -t * t * curvatureShape(k * t);
+    ws.model[i] = -std::exp(k * p.time[i]);
+    const std::size_t j = static_cast<std::size_t>(p.column[i]);
+    if (p.column[i] >= 0) {
+      ws.row[3 + j] = -1.0;
+      ws.row[3 + m + j] = ws.model[i];
+    } else {
+      ws.row[2] = ws.model[i];
     }
-    if (p.column[i] >= 0) ws.row[base + static_cast<std::size_t>(p.column[i])] = -1.0;
     const double w = ws.h[i] / (points[i].sigma * points[i].sigma);
     accumulate(ws, n, w, w, points[i].length);
-    ws.model[i] = stale ? ws.row[2] : 0.0;  // keep the exponential column for the residuals
   }
   mirrorNormal(ws, n);
   if (!choleskySolve(ws.normal, ws.rhs, n)) return false;
-  x.c = ws.rhs[0];
-  x.v = ws.rhs[1];
-  x.d = stale ? ws.rhs[2] : 0.0;
-  x.k = stale ? k : 0.0;
-  x.offset.assign(static_cast<std::size_t>(p.layout.offsets), 0.0);
   ssr = 0.0;
   for (std::size_t i = 0; i < points.size(); ++i) {
-    double m = x.c + x.v * p.time[i] + x.d * ws.model[i];
-    if (p.column[i] >= 0) m -= ws.rhs[base + static_cast<std::size_t>(p.column[i])];
-    const double r = (points[i].length - m) / points[i].sigma;
+    const std::size_t j = static_cast<std::size_t>(p.column[i]);
+    const double mi = ws.rhs[0] + ws.rhs[1] * p.time[i] +
+                      (p.column[i] >= 0 ? -ws.rhs[3 + j] + ws.rhs[3 + m + j] * ws.model[i] : ws.rhs[2] * ws.model[i]);
+    const double r = (points[i].length - mi) / points[i].sigma;
     ssr += ws.h[i] * r * r;
   }
-  if (x.v != 0.0)
-    for (int j = 0; j < p.layout.offsets; ++j)
-      x.offset[static_cast<std::size_t>(j)] = ws.rhs[base + static_cast<std::size_t>(j)] / x.v;
+  const double a1 = ws.rhs[2], vInf = ws.rhs[1];
+  x = Params{ws.rhs[0] - a1, vInf - a1 * k, a1 * k * k, k, std::vector<double>(m, 0.0)};
+  if (vInf != 0.0)
+    for (std::size_t j = 0; j < m; ++j) x.offset[j] = ws.rhs[3 + j] / vInf;
   return true;
 }
 
@@ -330,7 +367,7 @@ bool fitConstant(const Problem& p, Params& x, Workspace& ws) {
   std::vector<double> previous;
   double ssr = 0.0;
   for (int pass = 0; pass < kMaxReweightings; ++pass) {
-    if (!linearFit(p, nullptr, 0.0, x, ssr, ws)) return false;
+    if (!lineFit(p, x, ssr, ws)) return false;
     previous = ws.h;
     reweight(p, x, ws);
     double change = 0.0;
@@ -357,8 +394,8 @@ double timeSpan(const Problem& p, const Params& x) {
   return last - first;
 }
 
-/// Grid search over |a2| (log-spaced) of the linear fit with the exponential term,
-/// weights ws.h; offsets in the exponent from `around`. False when no |a2| gives a
+/// Grid search over |a2| (log-spaced) of decayFit() with weights ws.h, up to the |a2| that
+/// the time span of the points under `around` allows. False when no |a2| gives a
 /// decelerating fit (d > 0).
 bool scanDecayRate(const Problem& p, const Params& around, Params& best, Workspace& ws) {
   const double span = timeSpan(p, around);
@@ -368,7 +405,7 @@ bool scanDecayRate(const Problem& p, const Params& around, Params& best, Workspa
   Params x;
   for (double k = kMinDecayRate; k <= highest; k *= step) {
     double ssr = 0.0;
-    if (!linearFit(p, &around, k, x, ssr, ws) || !(x.d > 0.0) || !(ssr < bestSsr)) continue;
+    if (!decayFit(p, k, x, ssr, ws) || !(x.d > 0.0) || !(ssr < bestSsr)) continue;
     bestSsr = ssr;
     best = x;
   }
@@ -457,19 +494,24 @@ Refined minimiseAtScale(const Problem& p, Params& x, double scale, double tolera
   const std::size_t n = 4 + static_cast<std::size_t>(p.layout.offsets);
   std::vector<double> a, step;
   bool newton = false;
+  int flat = 0;  // consecutive steps that lowered the loss by a negligible fraction
   while (iterations < kMaxIterations) {
     ++iterations;
     const double loss = buildNormal(p, x, n, scale, newton, ws);
-    double change = 0.0;
+    double change = 0.0, lowered = loss;
     bool accepted = false;
     for (; !accepted && lambda <= (newton ? kNewtonDamping : kMaxDamping); lambda *= 10.0) {
       if (!dampedStep(ws, n, lambda, a, step)) continue;
       const Params y = stepped(x, step);
-      if (trialLoss(p, y, scale, ws, change) <= loss) {
+      lowered = trialLoss(p, y, scale, ws, change);
+      if (lowered <= loss) {
         x = y;
         accepted = true;
       }
     }
+    // A flat valley (|a2| poorly fixed by noisy data): the loss no longer changes.
+    flat = accepted && loss - lowered <= kFlatLoss * loss ? flat + 1 : 0;
+    if (flat >= kFlatSteps) return Refined::Converged;
     lambda = std::max(lambda * 0.01, 1e-12);  // undo the last *10, then relax
     if (!accepted && newton) {                // Newton's curvature misled: back to the majoriser
       newton = false;
@@ -556,8 +598,8 @@ std::string rejectionOf(const Problem& p, const Params& x, const Params& line, W
   if (!(x.d > 0.0))
     return "the fitted deceleration is " + number("%.4g", x.d) + " m/s^2 at the end: the fireball would speed up";
   if (!(x.k >= kMinPlausibleDecayRate))
-    return "the fitted |a2| = " + number("%.4g", x.k) +
-           " 1/s: the deceleration does not grow with time as the model needs";
+    return "the lengths fit best with a2 = " + number("%.4g", x.k) + " 1/s, below the model's " +
+           number("%.2g", kMinPlausibleDecayRate) + " 1/s: the deceleration does not grow with time as the model needs";
   if (x.k > kMaxDecayRate || x.k * timeSpan(p, x) > kMaxExponent)
     return "the fitted |a2| = " + number("%.4g", x.k) + " 1/s is beyond reason";
   const double finalSpeed = speedAt(x, lastTime(p, x));
@@ -590,11 +632,27 @@ Params fromStart(const Problem& p, const VelocityFit& start, const Params& line)
   return x;
 }
 
+/// Parameters x with the internal time origin moved to `shift` (s).
+Params shifted(const Params& x, double shift) {
+  return {lengthAt(x, shift), speedAt(x, shift), x.d * std::exp(x.k * shift), x.k, x.offset};
+}
+
+/// Moves the pivot (internal time 0) to the latest point on the reference clock under x's
+/// offsets, where the model's parameters are least correlated; x and the line with it.
+void repivot(Problem& p, Params& x, Params& line) {
+  const double shift = lastTime(p, x);
+  x = shifted(x, shift);
+  line = shifted(line, shift);
+  p.epoch += shift;
+  for (double& t : p.time) t -= shift;
+}
+
 /// Cold start of the exponential model: two passes of the grid over |a2|, the second
-/// with the weights of the first. Empty string on success, else why not.
+/// with the robust weights of the first. Empty string on success, else why not.
 std::string coldStart(const Problem& p, const Params& line, Params& x, Workspace& ws) {
   if (!scanDecayRate(p, line, x, ws))
     return "no deceleration fits the lengths (they suggest a constant or increasing speed)";
+  // The straight line's robust weights misjudge decelerating data: once more with the grid's.
   reweight(p, x, ws);
   Params second;
   if (scanDecayRate(p, x, second, ws)) x = second;
@@ -618,7 +676,7 @@ bool twoDistinctTimes(const std::vector<TimedPoint>& points) {
 VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode mode, const VelocityFit* start) {
   VelocityFit fit;
   if (points.empty() || !twoDistinctTimes(points)) return fit;
-  const Problem p = problemOf(points, mode);
+  Problem p = problemOf(points, mode);
   Workspace ws;
   Params line;
   if (!fitConstant(p, line, ws)) {
@@ -642,6 +700,7 @@ VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode m
   Refined refined = Refined::NotConverged;
   if (start && start->ok) {
     x = fromStart(p, *start, line);
+    repivot(p, x, line);
     refined = refine(p, x, start->scale, fit.iterations, ws);
   }
   if (refined != Refined::Converged) {
@@ -650,6 +709,7 @@ VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode m
       fallBack(p, line, why, ws, fit);
       return fit;
     }
+    repivot(p, x, line);
     refined = refine(p, x, 0.0, fit.iterations, ws);
   }
   std::string why = refined == Refined::Converged
