@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -56,11 +58,26 @@ INSTANTIATE_TEST_SUITE_P(
                       HelpCase{"Convert", "convert --help", {"--output", "classic", "ECSV"}}),
     [](const auto& info) { return info.param.name; });
 
-TEST(Version, IsOneLineOnStandardOutput) {
+TEST(Version, IsTheCMakeProjectsOnOneLine) {
   const ToolRun run = runSightline("--version");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, versionText() + "\n");
+  EXPECT_EQ(run.out, std::string("sightline ") + SIGHTLINE_PROJECT_VERSION + "\n");
   EXPECT_EQ(run.err, "");
+}
+
+TEST(Version, ManualPagesCarryTheProjectsVersion) {
+  int pages = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(SIGHTLINE_SOURCE_DIR) + "/doc")) {
+    if (entry.path().extension() != ".1") continue;
+    ++pages;
+    const std::string page = entry.path().filename().string();
+    std::ifstream in(entry.path());
+    std::string heading;
+    std::getline(in, heading);
+    EXPECT_NE(heading.find(std::string("\"Sightline ") + SIGHTLINE_PROJECT_VERSION + "\""), std::string::npos)
+        << page << ": " << heading;
+  }
+  EXPECT_GE(pages, 2);
 }
 
 struct UsageCase {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <sightline.hpp>
+#include <common/version.hpp>
+#include <orbit/orbit.hpp>
 #include <trajectory/solve.hpp>
 #include <trajectory/synthetic.hpp>
 
@@ -25,6 +27,18 @@ bool solvesAnEvent() {
   return missBegin < 1.0 && missEnd < 1.0;
 }
 
+// The orbit of an Orionid from its published state: a retrograde, long-period orbit.
+bool computesAnOrbit() {
+  using namespace sightline;
+  const OrbitState state = stateFromRadiant(1571821945.56, GeodeticPosition{44.1307, -81.3206, 116070.0}, 162.21, 61.00,
+                                            67405.0);
+  const OrbitResult result = computeOrbit(state);
+  if (!result.ok || !result.orbit) return false;
+  const Orbit& o = *result.orbit;
+  std::printf("orbit: vG %.1f km/s, e %.3f, i %.1f deg, q %.3f AU\n", o.vGeocentric / 1000, o.e, o.i, o.q);
+  return o.i > 160 && o.i < 168 && o.e > 0.9 && o.e < 1.0 && std::fabs(o.vGeocentric - 66400) < 1000;
+}
+
 }  // namespace
 
 int main() {
@@ -38,7 +52,8 @@ int main() {
               station.z, d.x, d.y, d.z, zenith, p.z);
   const bool classic = std::fabs(station.x - 3789001.109) < 1e-3 && std::fabs(d.x - 0.917738) < 1e-6 &&
                        std::fabs(zenith - 1.3975758) < 1e-7 && p.z == 5.0;
-  const bool ok = classic && solvesAnEvent();
+  std::printf("Sightline %s\n", sightline::kVersion);
+  const bool ok = classic && solvesAnEvent() && computesAnOrbit();
   std::puts(ok ? "consumer ok" : "consumer FAILED");
   return ok ? 0 : 1;
 }
