@@ -83,14 +83,19 @@ def _record_line(name, data):
     return "%s,sha256=%s,%d\n" % (name, digest, len(data))
 
 
+def _dist_info(version):
+    """The dist-info folder's name and files ({name: bytes}) but RECORD."""
+    dist_info = "sightline-%s.dist-info" % version
+    wheel = "Wheel-Version: 1.0\nGenerator: sightline_build\nRoot-Is-Purelib: false\nTag: %s\n" % _tag()
+    return dist_info, {"METADATA": _metadata(version).encode(), "WHEEL": wheel.encode()}
+
+
 def _write_wheel(path, files, version):
     """Writes the wheel `path` holding `files` ({name in wheel: bytes}) and its dist-info."""
-    dist_info = "sightline-%s.dist-info" % version
+    dist_info, info_files = _dist_info(version)
     files = dict(files)
-    files[dist_info + "/METADATA"] = _metadata(version).encode()
-    files[dist_info + "/WHEEL"] = (
-        "Wheel-Version: 1.0\nGenerator: sightline_build\nRoot-Is-Purelib: false\nTag: %s\n" % _tag()
-    ).encode()
+    for name, data in info_files.items():
+        files[dist_info + "/" + name] = data
     record = "".join(_record_line(name, data) for name, data in files.items()) + dist_info + "/RECORD,,\n"
     with zipfile.ZipFile(path, "w", compression=zipfile.ZIP_DEFLATED) as wheel:
         for name, data in files.items():
@@ -100,6 +105,15 @@ def _write_wheel(path, files, version):
 
 def get_requires_for_build_wheel(config_settings=None):
     return []
+
+
+def prepare_metadata_for_build_wheel(metadata_directory, config_settings=None):
+    dist_info, info_files = _dist_info(_version())
+    os.makedirs(os.path.join(metadata_directory, dist_info), exist_ok=True)
+    for name, data in info_files.items():
+        with open(os.path.join(metadata_directory, dist_info, name), "wb") as f:
+            f.write(data)
+    return dist_info
 
 
 def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
