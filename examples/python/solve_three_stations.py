@@ -39,7 +39,8 @@ except ImportError:
 table = sightline.sightings_table(solution)  # numpy arrays, NaN where there is no value
 timed = ~np.isnan(table["time"]) & ~np.isnan(table["length"])
 if not timed.any():
-    sys.exit("no timed sighting with a length to plot")
+    print("no figure: the solution gives no sighting both a time and a length")
+    sys.exit(0)
 fig, ax = plt.subplots()
 for station in sorted(set(table["station"][timed])):
     rows = timed & (table["station"] == station)
