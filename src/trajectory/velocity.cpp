@@ -186,7 +186,13 @@ Shape shapeAt(double x) {
   return s;
 }
 
-double curvatureShape(double x) { return shapeAt(x).bend; }
+/// g(x) alone (the lengths need no more).
+double curvatureShape(double x) {
+  if (std::fabs(x) >= kSeriesBound) return (std::expm1(x) - x) / (x * x);
+  double bend = 0.0;
+  for (int n = kSeriesTerms - 1; n >= 0; --n) bend = bend * x + kSeries.bend[n];
+  return bend;
+}
 
 double lengthAt(const Params& x, double t) { return x.c + x.v * t - x.d * t * t * curvatureShape(x.k * t); }
 
