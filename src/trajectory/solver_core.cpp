@@ -285,6 +285,289 @@ class LineFit {
   std::vector<double> r_;
 };
 
+// ---------------------------------------------------------------- phases of solveCore
+
+// A result for the event's sightings, stations and labels with nothing solved yet (NaN points, ranges, residuals).
+CoreResult emptyResult(const PreparedEvent& event) {
+  const std::size_t n = event.sightings.size();
+  CoreResult result;
+  result.hasPoint.assign(n, false);
+  result.points.assign(n, Vector3(kNaN, kNaN, kNaN));
+  result.range.assign(n, kNaN);
+  result.residual.assign(n, kNaN);
+  result.lineElevation.resize(n);
+  result.labelPoints.assign(event.labels.size(), Vector3(kNaN, kNaN, kNaN));
+  result.labelSolved.assign(event.labels.size(), false);
+  result.directions.assign(n, Vector3());
+  result.normals.assign(event.stations.size(), Vector3());
+  return result;
+}
+
+// First elevations (degrees) of the lines of sight: the warm start's shifted by the change
+// of the given elevations, else a star's refraction removed (Apparent), else as given.
+void startElevations(const PreparedEvent& event, const std::vector<double>& elevations, const CoreResult* start,
+                     std::vector<double>& lineElevation) {
+  const std::size_t n = event.sightings.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    double e = elevations[i];
+    if (start != nullptr && start->lineElevation.size() == n) {
+      e = start->lineElevation[i] + (elevations[i] - event.sightings[i].elevation);
+    } else if (event.refraction == Refraction::Apparent) {
+      e = elevations[i] - standardRefraction(elevations[i]);  // first guess: as for a star
+    }
+    lineElevation[i] = e;
+  }
+}
+
+// Per sighting: origin of its line of sight (its station, ECEF metres) and weight (1/sigma, 1/radians).
+void originsAndWeights(const PreparedEvent& event, std::vector<Vector3>& origins, std::vector<double>& weights) {
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    origins[i] = event.stations[event.sightings[i].station].position;
+    weights[i] = 1.0 / event.sightings[i].sigma;
+  }
+}
+
+// Unit ECEF directions of the lines of sight from azimuths and elevations (degrees, per sighting).
+void linesOfSight(const PreparedEvent& event, const std::vector<double>& azimuths,
+                  const std::vector<double>& lineElevation, std::vector<Vector3>& directions) {
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    const PreparedStation& st = event.stations[event.sightings[i].station];
+    const double az = degToRad(azimuths[i]);
+    const double el = degToRad(lineElevation[i]);
+    directions[i] = (std::cos(el) * std::sin(az)) * st.east + (std::cos(el) * std::cos(az)) * st.north +
+                    std::sin(el) * st.up;
+  }
+}
+
+// Unit normal (ECEF) of the plane of sight of one station's lines of sight (two or more);
+// the exact normal of two, the least-squares one of more. Not finite when there is none.
+Vector3 planeNormal(const std::vector<std::size_t>& list, const std::vector<Vector3>& directions) {
+  if (list.size() == 2) {
+    const Vector3 normal = cross(directions[list[0]], directions[list[1]]);
+    if (!(normal.length() > 0.0)) return Vector3(kNaN, kNaN, kNaN);
+    return unit(normal);
+  }
+  std::array<std::array<double, 3>, 3> m{};
+  for (std::size_t i : list) {
+    const double dv[3] = {directions[i].x, directions[i].y, directions[i].z};
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c < 3; ++c) m[r][c] += dv[r] * dv[c];
+  }
+  return smallestEigenvector(m);
+}
+
+// Planes of sight: per station the unit normal (ECEF) of its plane, zero when it has none;
+// returns the stations that have one, in order.
+std::vector<std::size_t> planesOfSight(const PreparedEvent& event, const std::vector<Vector3>& directions,
+                                       std::vector<Vector3>& normals) {
+  std::vector<std::size_t> planeStations;
+  for (std::size_t s = 0; s < event.stations.size(); ++s) {
+    const auto& list = event.stationSightings[s];
+    normals[s] = Vector3();
+    if (list.size() < 2) continue;
+    const Vector3 normal = planeNormal(list, directions);
+    if (!finite(normal)) continue;
+    normals[s] = normal;
+    planeStations.push_back(s);
+  }
+  return planeStations;
+}
+
+// Seed: the line (point p, ECEF metres; unit direction u) where the two planes of sight that
+// meet at the largest angle cross, its point nearest the middle of their stations. False
+// (p and u untouched) when no pair of planes crosses.
+bool seedLine(const PreparedEvent& event, const std::vector<Vector3>& normals,
+              const std::vector<std::size_t>& planeStations, Vector3& p, Vector3& u) {
+  double best = -1.0;
+  std::size_t a = 0, b = 0;
+  for (std::size_t i = 0; i < planeStations.size(); ++i) {
+    for (std::size_t j = i + 1; j < planeStations.size(); ++j) {
+      const double angle = cross(normals[planeStations[i]], normals[planeStations[j]]).length();
+      if (angle > best) {
+        best = angle;
+        a = planeStations[i];
+        b = planeStations[j];
+      }
+    }
+  }
+  if (!(best > 0.0)) return false;
+  const Vector3 dir = unit(cross(normals[a], normals[b]));
+  const Vector3 sa = event.stations[a].position, sb = event.stations[b].position;
+  const Vector3 mid = 0.5 * (sa + sb);
+  std::array<std::array<double, 3>, 3> m{{{normals[a].x, normals[a].y, normals[a].z},
+                                          {normals[b].x, normals[b].y, normals[b].z},
+                                          {dir.x, dir.y, dir.z}}};
+  std::array<double, 3> rhs{dot(normals[a], sa), dot(normals[b], sb), dot(dir, mid)};
+  std::array<double, 3> x{};
+  if (!solveLinear<3>(m, rhs, x)) return false;
+  p = Vector3(x[0], x[1], x[2]);
+  u = dir;
+  return true;
+}
+
+// Points of a fitted line (p ECEF metres, unit u): each sighting's nearest point of the line,
+// its range (metres) and signed residual (radians); the result becomes a trajectory.
+void pointsOnLine(const Vector3& p, const Vector3& u, const std::vector<Vector3>& origins, CoreResult& result) {
+  result.hasLine = true;
+  result.status = SolveStatus::Trajectory;
+  for (std::size_t i = 0; i < origins.size(); ++i) {
+    const Nearest nearest = nearestOnLine(p, u, origins[i], result.directions[i]);
+    if (!nearest.defined) continue;
+    result.hasPoint[i] = true;
+    result.points[i] = nearest.q;
+    result.range[i] = nearest.range;
+    result.residual[i] = nearest.residual;
+  }
+}
+
+// One plane of sight (station ps): every single sighting of the other stations meets it.
+// Points ECEF metres, ranges metres (negative behind the station), residuals zero.
+void pointsOnPlane(const PreparedEvent& event, std::size_t ps, const std::vector<Vector3>& origins,
+                   CoreResult& result) {
+  const std::vector<Vector3>& directions = result.directions;
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    const std::size_t s = event.sightings[i].station;
+    if (s == ps || event.stationSightings[s].size() != 1) continue;
+    Vector3 q;
+    if (!meetPlane(event.stations[ps].position, result.normals[ps], origins[i], directions[i], q)) continue;
+    result.hasPoint[i] = true;
+    result.points[i] = q;
+    result.range[i] = (q - origins[i]).length();
+    result.residual[i] = 0.0;
+    if (dot(q - origins[i], directions[i]) < 0) result.range[i] = -result.range[i];
+    result.status = SolveStatus::PointsOnly;
+  }
+}
+
+// No plane at all: one sighting per station, triangulated as one point; per sighting the
+// nearest point of its line (ECEF metres), range (metres) and unsigned residual (radians).
+void pointOfAllLines(const PreparedEvent& event, const std::vector<Vector3>& origins, CoreResult& result) {
+  const std::size_t n = event.sightings.size();
+  const std::vector<Vector3>& directions = result.directions;
+  bool single = true;
+  for (std::size_t s = 0; s < event.stations.size(); ++s) single = single && event.stationSightings[s].size() <= 1;
+  Vector3 x;
+  if (!(single && n >= 2 && leastSquaresPoint(origins, directions, x) && finite(x))) return;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Vector3 toX = x - origins[i];
+    const double t = dot(toX, directions[i]);
+    result.hasPoint[i] = true;
+    result.points[i] = origins[i] + t * directions[i];
+    result.range[i] = std::fabs(t);
+    result.residual[i] = std::atan2(cross(toX, directions[i]).length(), t);
+  }
+  result.status = SolveStatus::PointsOnly;
+}
+
+// Whether no point moved by kSettledMovement (metres) or more since the previous pass.
+bool settled(const CoreResult& result, const std::vector<Vector3>& previous) {
+  double movement = 0.0;
+  for (std::size_t i = 0; i < result.points.size(); ++i) {
+    if (!result.hasPoint[i]) continue;
+    const double moved = distance(result.points[i], previous[i]);
+    movement = std::isnan(moved) ? std::numeric_limits<double>::infinity() : std::max(movement, moved);
+  }
+  return movement < tc::kSettledMovement;
+}
+
+// Next pass's elevations (degrees) of the lines of sight: traced through the atmosphere
+// from each given elevation to the range of the point found.
+void retraceElevations(const PreparedEvent& event, const std::vector<double>& elevations, ZenithTracer& tracer,
+                       CoreResult& result) {
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    if (!result.hasPoint[i]) continue;
+    const PreparedStation& st = event.stations[event.sightings[i].station];
+    const double zenith = tracer.trueZenith(i, apparentZenith(event.refraction, elevations[i]),
+                                            traceTargetAngle(st, result.points[i]));
+    result.lineElevation[i] = 90 - radToDeg(zenith);
+  }
+}
+
+// Labelled points (ECEF metres), from the last pass's lines of sight: the least-squares
+// point of the lines sharing a label across two or more stations.
+void labelPoints(const PreparedEvent& event, const std::vector<Vector3>& origins, CoreResult& result) {
+  for (std::size_t l = 0; l < event.labels.size(); ++l) {
+    std::vector<Vector3> s, d;
+    std::vector<std::size_t> seen;
+    for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+      if (event.sightings[i].label != static_cast<int>(l)) continue;
+      s.push_back(origins[i]);
+      d.push_back(result.directions[i]);
+      if (std::find(seen.begin(), seen.end(), event.sightings[i].station) == seen.end())
+        seen.push_back(event.sightings[i].station);
+    }
+    Vector3 x;
+    result.labelSolved[l] = seen.size() >= 2 && leastSquaresPoint(s, d, x) && finite(x);
+    result.labelPoints[l] = result.labelSolved[l] ? x : Vector3(kNaN, kNaN, kNaN);
+  }
+}
+
+// Speed (m/s) from the timed points: the least-squares slope of distance along u (metres
+// from p) against time. Turns u along the flight and sets result.speed; false without one.
+bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreResult& result) {
+  double st = 0, ss = 0, stt = 0, sts = 0;
+  int timed = 0;
+  double t0 = kNaN;
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    if (result.hasPoint[i] && event.sightings[i].time) {
+      t0 = *event.sightings[i].time;
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    if (!result.hasPoint[i] || !event.sightings[i].time) continue;
+    const double t = *event.sightings[i].time - t0;
+    const double s = dot(result.points[i] - p, u);
+    st += t;
+    ss += s;
+    stt += t * t;
+    sts += t * s;
+    ++timed;
+  }
+  const double denom = timed * stt - st * st;
+  if (!(timed >= 2 && denom > 0.0)) return false;
+  const double slope = (timed * sts - st * ss) / denom;  // metres per second along u
+  if (!(std::isfinite(slope) && slope != 0.0)) return false;
+  if (slope < 0) u = -1.0 * u;
+  result.speed = std::fabs(slope);
+  return true;
+}
+
+// Direction of flight (unit ECEF, u turned in place): along the times where they are given,
+// otherwise downward; the residuals' sign follows it. Stores the line point p and u.
+void orientFlight(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreResult& result) {
+  result.direction = u;
+  const bool byTime = speedByTime(event, p, u, result);
+  if (!byTime && dot(u, approximateUp(p)) > 0) u = -1.0 * u;
+  if (!(u == result.direction) && dot(u, result.direction) < 0) {
+    for (double& r : result.residual) r = -r;
+  }
+  result.linePoint = p;
+  result.direction = u;
+}
+
+// Begin and end (ECEF metres): the points first and last along the direction of flight u;
+// without any, the line is dropped.
+void lineEnds(const Vector3& p, const Vector3& u, CoreResult& result) {
+  double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+  for (std::size_t i = 0; i < result.points.size(); ++i) {
+    if (!result.hasPoint[i]) continue;
+    const double s = dot(result.points[i] - p, u);
+    if (s < lo) {
+      lo = s;
+      result.begin = result.points[i];
+    }
+    if (s > hi) {
+      hi = s;
+      result.end = result.points[i];
+    }
+  }
+  if (!(hi >= lo)) {
+    result.hasLine = false;
+    result.status = SolveStatus::NoGeometry;
+  }
+}
+
 }  // namespace
 
 PreparedEvent prepare(const Event& event) {
@@ -371,39 +654,13 @@ void radiantOf(const Vector3& direction, const Vector3& at, double& azimuth, dou
 CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azimuths,
                      const std::vector<double>& elevations, ZenithTracer* tracer, const CoreResult* start) {
   const std::size_t n = event.sightings.size();
-  const std::size_t stationCount = event.stations.size();
-  CoreResult result;
-  result.hasPoint.assign(n, false);
-  result.points.assign(n, Vector3(kNaN, kNaN, kNaN));
-  result.range.assign(n, kNaN);
-  result.residual.assign(n, kNaN);
-  result.lineElevation.resize(n);
-  result.labelPoints.assign(event.labels.size(), Vector3(kNaN, kNaN, kNaN));
-  result.labelSolved.assign(event.labels.size(), false);
-
+  CoreResult result = emptyResult(event);
   const bool traced = event.refraction != Refraction::None && tracer != nullptr;
-  for (std::size_t i = 0; i < n; ++i) {
-    double e = elevations[i];
-    if (start != nullptr && start->lineElevation.size() == n) {
-      e = start->lineElevation[i] + (elevations[i] - event.sightings[i].elevation);
-    } else if (event.refraction == Refraction::Apparent) {
-      e = elevations[i] - standardRefraction(elevations[i]);  // first guess: as for a star
-    }
-    result.lineElevation[i] = e;
-  }
-
+  startElevations(event, elevations, start, result.lineElevation);
   std::vector<Vector3> origins(n);
-  std::vector<Vector3>& directions = result.directions;
-  directions.assign(n, Vector3());
   std::vector<double> weights(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    origins[i] = event.stations[event.sightings[i].station].position;
-    weights[i] = 1.0 / event.sightings[i].sigma;
-  }
+  originsAndWeights(event, origins, weights);
   std::vector<Vector3> previous(n, Vector3(kNaN, kNaN, kNaN));
-  std::vector<Vector3>& normals = result.normals;
-  normals.assign(stationCount, Vector3());
-  std::vector<bool> hasPlane(stationCount, false);
   Vector3 p, u;
   bool haveLine = false;
   if (start != nullptr && start->hasLine) {
@@ -415,216 +672,35 @@ CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azim
   const int maxPasses = traced ? tc::kMaxPasses : 1;
   for (int pass = 1; pass <= maxPasses; ++pass) {
     result.passes = pass;
-    for (std::size_t i = 0; i < n; ++i) {
-      const PreparedStation& st = event.stations[event.sightings[i].station];
-      const double az = degToRad(azimuths[i]);
-      const double el = degToRad(result.lineElevation[i]);
-      directions[i] = (std::cos(el) * std::sin(az)) * st.east + (std::cos(el) * std::cos(az)) * st.north +
-                      std::sin(el) * st.up;
-    }
-    // Planes of sight.
-    std::vector<std::size_t> planeStations;
-    for (std::size_t s = 0; s < stationCount; ++s) {
-      const auto& list = event.stationSightings[s];
-      hasPlane[s] = false;
-      normals[s] = Vector3();
-      if (list.size() < 2) continue;
-      Vector3 normal;
-      if (list.size() == 2) {
-        normal = cross(directions[list[0]], directions[list[1]]);
-        if (!(normal.length() > 0.0)) continue;
-        normal = unit(normal);
-      } else {
-        std::array<std::array<double, 3>, 3> m{};
-        for (std::size_t i : list) {
-          const double dv[3] = {directions[i].x, directions[i].y, directions[i].z};
-          for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) m[r][c] += dv[r] * dv[c];
-        }
-        normal = smallestEigenvector(m);
-      }
-      if (!finite(normal)) continue;
-      normals[s] = normal;
-      hasPlane[s] = true;
-      planeStations.push_back(s);
-    }
-
+    linesOfSight(event, azimuths, result.lineElevation, result.directions);
+    const std::vector<std::size_t> planeStations = planesOfSight(event, result.directions, result.normals);
     std::fill(result.hasPoint.begin(), result.hasPoint.end(), false);
     result.hasLine = false;
     result.status = SolveStatus::NoGeometry;
     if (planeStations.size() >= 2) {
-      if (!haveLine) {
-        // Start from the pair of planes that meet at the largest angle.
-        double best = -1.0;
-        std::size_t a = 0, b = 0;
-        for (std::size_t i = 0; i < planeStations.size(); ++i) {
-          for (std::size_t j = i + 1; j < planeStations.size(); ++j) {
-            const double angle = cross(normals[planeStations[i]], normals[planeStations[j]]).length();
-            if (angle > best) {
-              best = angle;
-              a = planeStations[i];
-              b = planeStations[j];
-            }
-          }
-        }
-        if (best > 0.0) {
-          const Vector3 dir = unit(cross(normals[a], normals[b]));
-          const Vector3 sa = event.stations[a].position, sb = event.stations[b].position;
-          const Vector3 mid = 0.5 * (sa + sb);
-          std::array<std::array<double, 3>, 3> m{{{normals[a].x, normals[a].y, normals[a].z},
-                                                  {normals[b].x, normals[b].y, normals[b].z},
-                                                  {dir.x, dir.y, dir.z}}};
-          std::array<double, 3> rhs{dot(normals[a], sa), dot(normals[b], sb), dot(dir, mid)};
-          std::array<double, 3> x{};
-          if (solveLinear<3>(m, rhs, x)) {
-            p = Vector3(x[0], x[1], x[2]);
-            u = dir;
-            haveLine = true;
-          }
-        }
-      }
+      if (!haveLine) haveLine = seedLine(event, result.normals, planeStations, p, u);
       if (haveLine) {
-        LineFit fit(origins, directions, weights);
+        LineFit fit(origins, result.directions, weights);
         haveLine = fit.refine(p, u);
       }
-      if (haveLine) {
-        result.hasLine = true;
-        result.status = SolveStatus::Trajectory;
-        for (std::size_t i = 0; i < n; ++i) {
-          const Nearest nearest = nearestOnLine(p, u, origins[i], directions[i]);
-          if (!nearest.defined) continue;
-          result.hasPoint[i] = true;
-          result.points[i] = nearest.q;
-          result.range[i] = nearest.range;
-          result.residual[i] = nearest.residual;
-        }
-      }
+      if (haveLine) pointsOnLine(p, u, origins, result);
     } else if (planeStations.size() == 1) {
-      // One plane of sight: every single sighting of the other stations meets it.
-      const std::size_t ps = planeStations.front();
-      for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t s = event.sightings[i].station;
-        if (s == ps || event.stationSightings[s].size() != 1) continue;
-        Vector3 q;
-        if (!meetPlane(event.stations[ps].position, normals[ps], origins[i], directions[i], q)) continue;
-        result.hasPoint[i] = true;
-        result.points[i] = q;
-        result.range[i] = (q - origins[i]).length();
-        result.residual[i] = 0.0;
-        if (dot(q - origins[i], directions[i]) < 0) result.range[i] = -result.range[i];
-        result.status = SolveStatus::PointsOnly;
-      }
+      pointsOnPlane(event, planeStations.front(), origins, result);
     } else {
-      // No plane at all: one sighting per station, triangulated as one point.
-      bool single = true;
-      for (std::size_t s = 0; s < stationCount; ++s) single = single && event.stationSightings[s].size() <= 1;
-      Vector3 x;
-      if (single && n >= 2 && leastSquaresPoint(origins, directions, x) && finite(x)) {
-        for (std::size_t i = 0; i < n; ++i) {
-          const Vector3 toX = x - origins[i];
-          const double t = dot(toX, directions[i]);
-          result.hasPoint[i] = true;
-          result.points[i] = origins[i] + t * directions[i];
-          result.range[i] = std::fabs(t);
-          result.residual[i] = std::atan2(cross(toX, directions[i]).length(), t);
-        }
-        result.status = SolveStatus::PointsOnly;
-      }
+      pointOfAllLines(event, origins, result);
     }
 
     if (!traced) break;
-    if (pass > 1) {
-      double movement = 0.0;
-      for (std::size_t i = 0; i < n; ++i) {
-        if (!result.hasPoint[i]) continue;
-        const double moved = distance(result.points[i], previous[i]);
-        movement = std::isnan(moved) ? std::numeric_limits<double>::infinity() : std::max(movement, moved);
-      }
-      if (movement < tc::kSettledMovement) break;
-    }
+    if (pass > 1 && settled(result, previous)) break;
     if (pass == maxPasses) break;
     previous = result.points;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (!result.hasPoint[i]) continue;
-      const PreparedStation& st = event.stations[event.sightings[i].station];
-      const double zenith = tracer->trueZenith(i, apparentZenith(event.refraction, elevations[i]),
-                                               traceTargetAngle(st, result.points[i]));
-      result.lineElevation[i] = 90 - radToDeg(zenith);
-    }
+    retraceElevations(event, elevations, *tracer, result);
   }
 
-  // Labelled points, from the last pass's lines of sight: the least-squares point of the lines sharing a label across stations.
-  for (std::size_t l = 0; l < event.labels.size(); ++l) {
-    std::vector<Vector3> s, d;
-    std::vector<std::size_t> seen;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (event.sightings[i].label != static_cast<int>(l)) continue;
-      s.push_back(origins[i]);
-      d.push_back(directions[i]);
-      if (std::find(seen.begin(), seen.end(), event.sightings[i].station) == seen.end())
-        seen.push_back(event.sightings[i].station);
-    }
-    Vector3 x;
-    result.labelSolved[l] = seen.size() >= 2 && leastSquaresPoint(s, d, x) && finite(x);
-    result.labelPoints[l] = result.labelSolved[l] ? x : Vector3(kNaN, kNaN, kNaN);
-  }
-
+  labelPoints(event, origins, result);
   if (result.hasLine) {
-    // Direction of flight: along the times where they are given, otherwise downward.
-    result.direction = u;
-    double st = 0, ss = 0, stt = 0, sts = 0;
-    int timed = 0;
-    double t0 = kNaN;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (result.hasPoint[i] && event.sightings[i].time) {
-        t0 = *event.sightings[i].time;
-        break;
-      }
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-      if (!result.hasPoint[i] || !event.sightings[i].time) continue;
-      const double t = *event.sightings[i].time - t0;
-      const double s = dot(result.points[i] - p, u);
-      st += t;
-      ss += s;
-      stt += t * t;
-      sts += t * s;
-      ++timed;
-    }
-    const double denom = timed * stt - st * st;
-    bool byTime = false;
-    if (timed >= 2 && denom > 0.0) {
-      const double slope = (timed * sts - st * ss) / denom;  // metres per second along u
-      if (std::isfinite(slope) && slope != 0.0) {
-        if (slope < 0) u = -1.0 * u;
-        result.speed = std::fabs(slope);
-        byTime = true;
-      }
-    }
-    if (!byTime && dot(u, approximateUp(p)) > 0) u = -1.0 * u;
-    if (!(u == result.direction) && dot(u, result.direction) < 0) {
-      // The residuals' sign follows the direction of flight.
-      for (double& r : result.residual) r = -r;
-    }
-    result.linePoint = p;
-    result.direction = u;
-    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (!result.hasPoint[i]) continue;
-      const double s = dot(result.points[i] - p, u);
-      if (s < lo) {
-        lo = s;
-        result.begin = result.points[i];
-      }
-      if (s > hi) {
-        hi = s;
-        result.end = result.points[i];
-      }
-    }
-    if (!(hi >= lo)) {
-      result.hasLine = false;
-      result.status = SolveStatus::NoGeometry;
-    }
+    orientFlight(event, p, u, result);
+    lineEnds(p, u, result);
   }
   return result;
 }
