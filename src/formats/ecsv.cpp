@@ -311,6 +311,7 @@ class StationParser {
     return it->second.Scalar();
   }
 
+  // Reads the whole file into `out`; YAML errors are thrown.
   std::optional<InputError> parseUnguarded(EcsvFile& out) {
     std::size_t pos = 0;
     int line = 1;
@@ -320,15 +321,46 @@ class StationParser {
     for (const HeaderLine& h : header_) yaml += h.text + '\n';
     const YAML::Node header = YAML::Load(yaml);
     if (!header.IsMap()) return yamlError(header.Mark(), "", "the header must be a YAML mapping with datatype, delimiter and meta");
+    std::vector<std::string> names;
+    if (auto e = readColumnList(header, names)) return e;
+    char delimiter = ' ';
+    if (auto e = readDelimiter(header, delimiter)) return e;
+    if (auto e = readStation(header, out)) return e;
 
-    // Columns, in order.
-    // ("columns" in the first drafts of the format.)
+    // The column names row must repeat the header's list.
+    TableReader table(text_, pos, line, delimiter);
+    Record record;
+    std::optional<InputError> rowError;
+    if (!table.next(record, rowError)) {
+      if (rowError) return located(*rowError, "");
+      return fail(line, 0, "", "no column names after the header (the table is missing)");
+    }
+    if (auto e = checkNamesRow(record, names)) return e;
+    const int namesLine = record.line;
+    Columns columns;
+    if (auto e = findColumns(names, record.line, columns)) return e;
+
+    // Rows.
+    Station& station = out.station;
+    while (table.next(record, rowError)) {
+      Sighting sighting;
+      if (auto e = readSighting(record, names, columns, sighting)) return e;
+      station.sightings.push_back(std::move(sighting));
+    }
+    if (rowError) return located(*rowError, "");
+    if (station.sightings.empty()) return fail(namesLine, 0, "", "the table has no rows: a camera needs at least one sighting");
+    station.sightings.front().label = "begin";
+    if (station.sightings.size() > 1) station.sightings.back().label = "end";
+    return std::nullopt;
+  }
+
+  // The columns' names, in order, from the header's "datatype" (or the first drafts' "columns").
+  std::optional<InputError> readColumnList(const YAML::Node& header, std::vector<std::string>& names) const {
     const bool draftKey = !header["datatype"] && header["columns"];
     const std::string columnsKey = draftKey ? "columns" : "datatype";
     const YAML::Node columns = header[columnsKey];
     if (!columns) return yamlError(YAML::Mark::null_mark(), "datatype", "missing: the header must list the columns");
     if (!columns.IsSequence()) return yamlError(columns.Mark(), columnsKey, "expected a list of columns");
-    std::vector<std::string> names;
     for (std::size_t i = 0; i < columns.size(); ++i) {
       const YAML::Node column = columns[i];
       const std::string path = columnsKey + "[" + std::to_string(i) + "].name";
@@ -339,9 +371,11 @@ class StationParser {
       names.push_back(name.Scalar());
     }
     if (names.empty()) return yamlError(columns.Mark(), columnsKey, "the header lists no columns");
+    return std::nullopt;
+  }
 
-    // Delimiter: the header's, a space when it says nothing (the ECSV default).
-    char delimiter = ' ';
+  // Delimiter: the header's, a space when it says nothing (the ECSV default).
+  std::optional<InputError> readDelimiter(const YAML::Node& header, char& delimiter) const {
     if (const YAML::Node d = header["delimiter"]) {
       const std::string s = d.IsScalar() ? d.Scalar() : "";
       if (s.size() != 1 || s[0] == '"' || s[0] == '#' || s[0] == '\n' || s[0] == '\r') {
@@ -349,8 +383,11 @@ class StationParser {
       }
       delimiter = s[0];
     }
+    return std::nullopt;
+  }
 
-    // Station.
+  // The station from the meta: position (degrees, metres), name, and the event's name.
+  std::optional<InputError> readStation(const YAML::Node& header, EcsvFile& out) {
     if (auto e = collectMeta(header["meta"])) return e;
     Station& station = out.station;
     if (auto e = metaNumber("obs_latitude", header, station.position.latitude)) return e;
@@ -368,15 +405,11 @@ class StationParser {
     // The network's code of the event names it; older files carry "event".
     out.eventName = metaText("event_codename");
     if (out.eventName.empty()) out.eventName = metaText("event");
+    return std::nullopt;
+  }
 
-    // The column names row must repeat the header's list.
-    TableReader table(text_, pos, line, delimiter);
-    Record record;
-    std::optional<InputError> rowError;
-    if (!table.next(record, rowError)) {
-      if (rowError) return located(*rowError, "");
-      return fail(line, 0, "", "no column names after the header (the table is missing)");
-    }
+  // The column names row must repeat the header's list; an error names the first difference.
+  std::optional<InputError> checkNamesRow(const Record& record, const std::vector<std::string>& names) const {
     for (std::size_t i = 0; i < std::max(names.size(), record.fields.size()); ++i) {
       const std::string found = i < record.fields.size() ? record.fields[i].text : "";
       const std::string expected = i < names.size() ? names[i] : "";
@@ -392,72 +425,83 @@ class StationParser {
       return fail(record.line, column, expected, "the column names row says \"" + found + "\" where the header says \"" +
                                                      expected + "\"");
     }
+    return std::nullopt;
+  }
 
-    const int namesLine = record.line;
+  /// Indices of the columns read (-1 when absent): time, azimuth, altitude (required) and the error bars.
+  struct Columns {
+    int time = -1, azimuth = -1, altitude = -1;
+    int errors[4] = {-1, -1, -1, -1};  ///< err_minus_azimuth, err_plus_azimuth, err_minus_altitude, err_plus_altitude
+  };
+
+  // Finds the columns by name; an error (at the names row, `line`) names a required one missing.
+  std::optional<InputError> findColumns(const std::vector<std::string>& names, int line, Columns& columns) const {
     const auto indexOf = [&](const char* name) -> int {
       const auto it = std::find(names.begin(), names.end(), name);
       return it == names.end() ? -1 : static_cast<int>(it - names.begin());
     };
-    const int timeColumn = indexOf("datetime");
-    const int azimuthColumn = indexOf("azimuth");
-    const int altitudeColumn = indexOf("altitude");
-    for (const auto& [index, name] : {std::pair{timeColumn, "datetime"}, std::pair{azimuthColumn, "azimuth"},
-                                      std::pair{altitudeColumn, "altitude"}}) {
+    columns.time = indexOf("datetime");
+    columns.azimuth = indexOf("azimuth");
+    columns.altitude = indexOf("altitude");
+    for (const auto& [index, name] : {std::pair{columns.time, "datetime"}, std::pair{columns.azimuth, "azimuth"},
+                                      std::pair{columns.altitude, "altitude"}}) {
       if (index < 0) {
-        return fail(record.line, 0, name, std::string("missing: the table needs the column \"") + name + "\"");
+        return fail(line, 0, name, std::string("missing: the table needs the column \"") + name + "\"");
       }
     }
-    const int errorColumns[4] = {indexOf("err_minus_azimuth"), indexOf("err_plus_azimuth"),
-                                 indexOf("err_minus_altitude"), indexOf("err_plus_altitude")};
+    const char* errorNames[4] = {"err_minus_azimuth", "err_plus_azimuth", "err_minus_altitude", "err_plus_altitude"};
+    for (int k = 0; k < 4; ++k) columns.errors[k] = indexOf(errorNames[k]);
+    return std::nullopt;
+  }
 
-    // Rows.
-    while (table.next(record, rowError)) {
-      if (record.fields.size() != names.size()) {
-        const int column = static_cast<int>(std::min(record.fields.size(), names.size())) + 1;
-        return fail(record.line, column, "", "expected " + std::to_string(names.size()) + " fields (one per column), found " +
-                                                 std::to_string(record.fields.size()));
-      }
-      Sighting sighting;
-      const Field& timeField = record.fields[static_cast<std::size_t>(timeColumn)];
-      sighting.time = parseIsoTime(timeField.text);
-      if (!sighting.time) {
-        return fail(timeField.line, timeField.number, "datetime",
-                    "expected an ISO 8601 UTC time such as 2026-11-14T21:03:07.25, found \"" + timeField.text + "\"");
-      }
-      if (auto e = number(record, azimuthColumn, names, sighting.azimuth)) return e;
-      if (std::fabs(sighting.azimuth) > kMaxAzimuth) {
-        const Field& f = record.fields[static_cast<std::size_t>(azimuthColumn)];
-        return fail(f.line, f.number, "azimuth", "azimuth outside -360..360 degrees: " + f.text);
-      }
-      if (auto e = number(record, altitudeColumn, names, sighting.elevation)) return e;
-      if (std::fabs(sighting.elevation) > 90.0) {
-        const Field& f = record.fields[static_cast<std::size_t>(altitudeColumn)];
-        return fail(f.line, f.number, "altitude", "altitude outside -90..90 degrees: " + f.text);
-      }
-      // Sigma: mean of the error bars given, azimuth errors turned into angles on the sky.
-      const double cosAltitude = std::cos(sighting.elevation * kRadiansPerDegree);
-      double sum = 0.0;
-      int count = 0;
-      for (int k = 0; k < 4; ++k) {
-        if (errorColumns[k] < 0) continue;
-        const Field& f = record.fields[static_cast<std::size_t>(errorColumns[k])];
-        if (f.text.empty()) continue;  // a masked value
-        double e = 0.0;
-        if (auto err = number(record, errorColumns[k], names, e)) return err;
-        if (std::fabs(e) > kMaxErrorBar) {
-          return fail(f.line, f.number, names[static_cast<std::size_t>(errorColumns[k])],
-                      "an error bar of more than 180 degrees: " + f.text);
-        }
-        sum += std::fabs(e) * (k < 2 ? cosAltitude : 1.0);
-        ++count;
-      }
-      if (count > 0 && sum > 0.0) sighting.sigma = sum / count;
-      station.sightings.push_back(std::move(sighting));
+  // One row as a sighting: time (UTC epoch seconds), azimuth and elevation (degrees), sigma.
+  std::optional<InputError> readSighting(const Record& record, const std::vector<std::string>& names,
+                                         const Columns& columns, Sighting& sighting) const {
+    if (record.fields.size() != names.size()) {
+      const int column = static_cast<int>(std::min(record.fields.size(), names.size())) + 1;
+      return fail(record.line, column, "", "expected " + std::to_string(names.size()) + " fields (one per column), found " +
+                                               std::to_string(record.fields.size()));
     }
-    if (rowError) return located(*rowError, "");
-    if (station.sightings.empty()) return fail(namesLine, 0, "", "the table has no rows: a camera needs at least one sighting");
-    station.sightings.front().label = "begin";
-    if (station.sightings.size() > 1) station.sightings.back().label = "end";
+    const Field& timeField = record.fields[static_cast<std::size_t>(columns.time)];
+    sighting.time = parseIsoTime(timeField.text);
+    if (!sighting.time) {
+      return fail(timeField.line, timeField.number, "datetime",
+                  "expected an ISO 8601 UTC time such as 2026-11-14T21:03:07.25, found \"" + timeField.text + "\"");
+    }
+    if (auto e = number(record, columns.azimuth, names, sighting.azimuth)) return e;
+    if (std::fabs(sighting.azimuth) > kMaxAzimuth) {
+      const Field& f = record.fields[static_cast<std::size_t>(columns.azimuth)];
+      return fail(f.line, f.number, "azimuth", "azimuth outside -360..360 degrees: " + f.text);
+    }
+    if (auto e = number(record, columns.altitude, names, sighting.elevation)) return e;
+    if (std::fabs(sighting.elevation) > 90.0) {
+      const Field& f = record.fields[static_cast<std::size_t>(columns.altitude)];
+      return fail(f.line, f.number, "altitude", "altitude outside -90..90 degrees: " + f.text);
+    }
+    return readSigma(record, names, columns, sighting);
+  }
+
+  // Sigma (degrees on the sky): mean of the error bars given, azimuth errors turned into
+  // angles on the sky; left unset when none is given.
+  std::optional<InputError> readSigma(const Record& record, const std::vector<std::string>& names,
+                                      const Columns& columns, Sighting& sighting) const {
+    const double cosAltitude = std::cos(sighting.elevation * kRadiansPerDegree);
+    double sum = 0.0;
+    int count = 0;
+    for (int k = 0; k < 4; ++k) {
+      if (columns.errors[k] < 0) continue;
+      const Field& f = record.fields[static_cast<std::size_t>(columns.errors[k])];
+      if (f.text.empty()) continue;  // a masked value
+      double e = 0.0;
+      if (auto err = number(record, columns.errors[k], names, e)) return err;
+      if (std::fabs(e) > kMaxErrorBar) {
+        return fail(f.line, f.number, names[static_cast<std::size_t>(columns.errors[k])],
+                    "an error bar of more than 180 degrees: " + f.text);
+      }
+      sum += std::fabs(e) * (k < 2 ? cosAltitude : 1.0);
+      ++count;
+    }
+    if (count > 0 && sum > 0.0) sighting.sigma = sum / count;
     return std::nullopt;
   }
 
