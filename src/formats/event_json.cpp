@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "trajectory/time.hpp"
+#include "trajectory/timing_checks.hpp"
 
 namespace sightline {
 
@@ -333,7 +334,7 @@ class EventChecker {
   bool event(const Json& root, Event& out) {
     if (!root.is_object()) return fail("", "expected an event (a JSON object with \"format\": \"sightline-event\"), found " + found(root));
     if (!onlyKeys(root, "", {"$schema", "format", "version", "name", "time", "refraction", "sigma", "triangulateLabels",
-                             "monteCarlo", "stations"}))
+                             "clockOffsets", "monteCarlo", "stations"}))
       return false;
     std::optional<std::string> format, name, refraction, schema;
     if (!string(root, "", "format", true, "\"sightline-event\"", format)) return false;
@@ -359,6 +360,7 @@ class EventChecker {
       if (!it->is_boolean()) return fail("triangulateLabels", "expected true or false, found " + found(*it));
       out.triangulateLabels = it->get<bool>();
     }
+    if (!clockOffsets(root, out.clockOffsets)) return false;
     if (const auto it = root.find("monteCarlo"); it != root.end()) {
       if (!monteCarlo(*it, "monteCarlo", out.monteCarlo)) return false;
     }
@@ -372,6 +374,37 @@ class EventChecker {
       out.stations.push_back(std::move(st));
     }
     out.name = name.value_or("");
+    return times(out);
+  }
+
+  // "clockOffsets": "fit" (the default) or "none".
+  bool clockOffsets(const Json& root, ClockOffsetMode& out) {
+    constexpr const char* expected = "\"fit\" or \"none\"";
+    std::optional<std::string> mode;
+    if (!string(root, "", "clockOffsets", false, expected, mode)) return false;
+    if (!mode) return true;
+    if (*mode != "fit" && *mode != "none")
+      return fail("clockOffsets", std::string("expected ") + expected + ", found \"" + *mode + "\"");
+    out = *mode == "none" ? ClockOffsetMode::None : ClockOffsetMode::Fit;
+    return true;
+  }
+
+  // The sightings' times that cannot be used (timingIssues' errors, such as a time more
+  // than a day from the event's); its warnings are left to the solver.
+  bool times(const Event& event) {
+    std::vector<TimedSighting> timed;
+    for (std::size_t s = 0; s < event.stations.size(); ++s) {
+      const std::vector<Sighting>& sightings = event.stations[s].sightings;
+      for (std::size_t k = 0; k < sightings.size(); ++k) {
+        if (!sightings[k].time) continue;
+        // Messages name the sighting as the path does; the path goes beside them.
+        timed.push_back({s, k, *sightings[k].time, sightings[k].azimuth, sightings[k].elevation,
+                         "station \"" + event.stations[s].name + "\", sighting " + std::to_string(k)});
+      }
+    }
+    for (const TimingIssue& issue : timingIssues(timed, event.time)) {
+      if (issue.error) return fail(member(element(member(element("stations", issue.station), "sightings"), issue.index), "time"), issue.text);
+    }
     return true;
   }
 
@@ -454,6 +487,7 @@ std::string writeEventJson(const Event& event) {
   field("refraction", refractionName(event.refraction));
   field("sigma", event.sigma);
   if (!event.triangulateLabels) field("triangulateLabels", false);
+  if (event.clockOffsets == ClockOffsetMode::None) field("clockOffsets", "none");
   if (event.monteCarlo.draws != 0 || event.monteCarlo.seed != defaults.seed) {
     OrderedJson mc;
     mc["draws"] = event.monteCarlo.draws;

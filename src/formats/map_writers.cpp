@@ -143,6 +143,43 @@ json solvedPointProperties(const std::string& kind, const std::string& label, co
   return p;
 }
 
+/// The speed model's figures (m/s, m, 1/s, s) and the clock offsets (s) as flat properties.
+void addVelocityProperties(json& properties, const Trajectory& t, const Event& event) {
+  if (!t.velocity) return;
+  const Velocity& v = *t.velocity;
+  properties["velocityModel"] = v.model == VelocityModel::Exponential ? "exponential" : "constant";
+  properties["initialVelocity_m_s"] = number(v.initial, kMetreDecimals);
+  properties["finalVelocity_m_s"] = number(v.final, kMetreDecimals);
+  properties["averageVelocity_m_s"] = optionalNumber(v.average, kMetreDecimals);
+  properties["a1_m"] = number(v.a1, kMetreDecimals);
+  properties["a2_per_s"] = number(v.a2, kAngleDecimals);
+  properties["velocityRms_m"] = number(v.rms, kMetreDecimals);
+  properties["beginTime"] = formatIsoTime(v.beginTime);
+  properties["duration_s"] = number(v.duration, kAngleDecimals);
+  properties["referenceStation"] = stationName(event, v.referenceStation);
+  if (v.uncertainty) {
+    properties["initialVelocitySigma_m_s"] = number(v.uncertainty->initial, kMetreDecimals);
+    properties["finalVelocitySigma_m_s"] = number(v.uncertainty->final, kMetreDecimals);
+  }
+  json clocks = json::object();
+  for (const StationClock& c : t.clockOffsets) clocks[stationName(event, c.station)] = number(c.offset, kAngleDecimals);
+  properties["clockOffsets_s"] = std::move(clocks);
+}
+
+/// The orbit's main figures: geocentric radiant (J2000, degrees), speeds (m/s), elements (AU, degrees).
+void addOrbitProperties(json& properties, const Orbit& o) {
+  properties["radiantGeocentricRa"] = number(o.radiantGeocentric.ra, kAngleDecimals);
+  properties["radiantGeocentricDec"] = number(o.radiantGeocentric.dec, kAngleDecimals);
+  properties["vGeocentric_m_s"] = number(o.vGeocentric, kMetreDecimals);
+  properties["vHeliocentric_m_s"] = number(o.vHeliocentric, kMetreDecimals);
+  properties["a_AU"] = number(o.a, kAngleDecimals);
+  properties["e"] = number(o.e, kAngleDecimals);
+  properties["i"] = number(o.i, kAngleDecimals);
+  properties["omega"] = number(o.omega, kAngleDecimals);
+  properties["node"] = number(o.node, kAngleDecimals);
+  properties["q_AU"] = number(o.q, kAngleDecimals);
+}
+
 }  // namespace
 
 void writeGeoJson(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
@@ -193,6 +230,8 @@ void writeGeoJson(std::ostream& out, const Event& event, const Solution& solutio
       properties["lengthSigma"] = number(t.uncertainty->length, kMetreDecimals);
       properties["speedSigma"] = optionalNumber(t.uncertainty->speed, kMetreDecimals);
     }
+    addVelocityProperties(properties, t, event);
+    if (solution.orbit) addOrbitProperties(properties, solution.orbit->orbit);
     if (solution.monteCarlo) {
       properties["monteCarloDraws"] = solution.monteCarlo->draws;
       properties["monteCarloFailed"] = solution.monteCarlo->failed;
@@ -365,6 +404,17 @@ void writeKml(std::ostream& out, const Event& event, const Solution& solution, c
                        " deg, elevation " + fixed(t.radiantElevation, 3) + " deg";
     if (t.speed) text += ", speed " + fixed(*t.speed / 1000.0, 3) + " km/s";
     text += ", convergence angle " + fixed(t.convergenceAngle, 2) + " deg";
+    if (t.velocity) {
+      text += "\nVelocity (Earth-fixed): initial " + fixed(t.velocity->initial / 1000.0, 3) + " km/s, final " +
+              fixed(t.velocity->final / 1000.0, 3) + " km/s, " +
+              (t.velocity->model == VelocityModel::Exponential ? "exponential deceleration" : "constant speed");
+    }
+    if (solution.orbit) {
+      const Orbit& o = solution.orbit->orbit;
+      text += "\nOrbit (J2000): geocentric radiant RA " + fixed(o.radiantGeocentric.ra, 3) + " deg, Dec " +
+              fixed(o.radiantGeocentric.dec, 3) + " deg, vG " + fixed(o.vGeocentric / 1000.0, 3) + " km/s, a " +
+              fixed(o.a, 4) + " AU, e " + fixed(o.e, 5) + ", i " + fixed(o.i, 3) + " deg";
+    }
     pugi::xml_node trajectory = addPlacemark(document, "Trajectory", text);
     addLine(trajectory, "trajectory", kmlCoordinate(t.begin.position, kmlAltitude(t.begin.position, geoid)),
             kmlCoordinate(t.end.position, kmlAltitude(t.end.position, geoid)));
@@ -428,12 +478,18 @@ std::string csvNumber(double value, int decimals) {
   return fixed(value, decimals);
 }
 
+/// An optional figure of a sighting's result, or an empty field.
+std::string csvOptional(const SightingResult* r, std::optional<double> SightingResult::*field, int decimals) {
+  if (r == nullptr || !(r->*field)) return "";
+  return csvNumber(*(r->*field), decimals);
+}
+
 }  // namespace
 
 void writeCsv(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
   const SightingIndex index(solution);
   out << "station,label,time,azimuth_deg,elevation_deg,latitude_deg,longitude_deg,height_m,height_msl_m,range_m,"
-         "residual_arcsec,refraction_arcsec\n";
+         "residual_arcsec,refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m\n";
   for (std::size_t s = 0; s < event.stations.size(); ++s) {
     const Station& station = event.stations[s];
     for (std::size_t k = 0; k < station.sightings.size(); ++k) {
@@ -451,7 +507,10 @@ void writeCsv(std::ostream& out, const Event& event, const Solution& solution, c
       } else {
         out << ",,,,,,";
       }
-      out << (r != nullptr ? csvNumber(r->refraction, 3) : std::string()) << '\n';
+      out << (r != nullptr ? csvNumber(r->refraction, 3) : std::string());
+      out << ',' << csvOptional(r, &SightingResult::length, 3) << ',' << csvOptional(r, &SightingResult::timeFromBegin, 6)
+          << ',' << csvOptional(r, &SightingResult::velocity, 3) << ',' << csvOptional(r, &SightingResult::lag, 3)
+          << '\n';
     }
   }
 }

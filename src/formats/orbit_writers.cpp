@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "trajectory/time.hpp"
@@ -88,25 +89,72 @@ void writeOrbitJson(std::ostream& out, const OrbitCommand& input, const OrbitRes
   out << j.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
-void writeOrbitFigures(std::ostream& out, const Orbit& o, const char* indent) {
+namespace {
+
+// `pattern` without its sign flag, for a sigma ("%+.3f°" -> "%.3f°").
+std::string unsignedPattern(const char* pattern) {
+  std::string p = pattern;
+  const std::size_t plus = p.find('+');
+  if (plus != std::string::npos) p.erase(plus, 1);
+  return p;
+}
+
+// A figure and, when its sigma is known, " ± sigma" in the same unit.
+class Figures {
+ public:
+  explicit Figures(const Orbit* sigma) : sigma_(sigma) {}
+
+  // `member` picks the same figure out of the orbit and its sigma.
+  template <typename Pick>
+  std::string operator()(const char* pattern, const Orbit& o, Pick member) const {
+    std::string out = figure(pattern, member(o));
+    if (sigma_ != nullptr && member(*sigma_)) out += " ± " + figure(unsignedPattern(pattern).c_str(), member(*sigma_));
+    return out;
+  }
+
+  template <typename Pick>
+  std::string speed(const Orbit& o, Pick member) const {
+    std::string out = kmPerS(member(o));
+    if (sigma_ != nullptr) out += " ± " + kmPerS(member(*sigma_));
+    return out;
+  }
+
+ private:
+  const Orbit* sigma_;
+};
+
+}  // namespace
+
+void writeOrbitFigures(std::ostream& out, const Orbit& o, const char* indent, const Orbit* sigma) {
+  using Opt = std::optional<double>;
   const std::string in = indent;
-  out << in << "Speeds: Earth-fixed " << kmPerS(o.vInit) << "  inertial (vInf) " << kmPerS(o.vInf)
-      << "  geocentric (vG) " << kmPerS(o.vGeocentric) << "  heliocentric " << kmPerS(o.vHeliocentric) << '\n';
-  out << in << "Apparent radiant (J2000): RA " << figure("%.3f°", o.radiantApparent.ra) << "  Dec "
-      << figure("%+.3f°", o.radiantApparent.dec) << '\n';
-  out << in << "Geocentric radiant (J2000): RA " << figure("%.3f°", o.radiantGeocentric.ra) << "  Dec "
-      << figure("%+.3f°", o.radiantGeocentric.dec) << '\n';
-  out << in << "Geocentric radiant (ecliptic J2000): longitude " << figure("%.3f°", o.radiantEcliptic.longitude)
-      << "  latitude " << figure("%+.3f°", o.radiantEcliptic.latitude) << '\n';
-  out << in << "Zenith attraction: " << figure("%.3f°", o.zenithAttraction) << '\n';
-  out << in << "Solar longitude (J2000): " << figure("%.4f°", o.solarLongitude) << '\n';
+  const Figures f(sigma);
+  out << in << "Speeds: Earth-fixed " << f.speed(o, [](const Orbit& x) { return x.vInit; }) << "  inertial (vInf) "
+      << f.speed(o, [](const Orbit& x) { return x.vInf; }) << "  geocentric (vG) "
+      << f.speed(o, [](const Orbit& x) { return x.vGeocentric; }) << "  heliocentric "
+      << f.speed(o, [](const Orbit& x) { return x.vHeliocentric; }) << '\n';
+  out << in << "Apparent radiant (J2000): RA " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.radiantApparent.ra); })
+      << "  Dec " << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.radiantApparent.dec); }) << '\n';
+  out << in << "Geocentric radiant (J2000): RA "
+      << f("%.3f°", o, [](const Orbit& x) { return Opt(x.radiantGeocentric.ra); }) << "  Dec "
+      << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.radiantGeocentric.dec); }) << '\n';
+  out << in << "Geocentric radiant (ecliptic J2000): longitude "
+      << f("%.3f°", o, [](const Orbit& x) { return Opt(x.radiantEcliptic.longitude); }) << "  latitude "
+      << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.radiantEcliptic.latitude); }) << '\n';
+  out << in << "Zenith attraction: " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.zenithAttraction); }) << '\n';
+  out << in << "Solar longitude (J2000): " << f("%.4f°", o, [](const Orbit& x) { return Opt(x.solarLongitude); })
+      << '\n';
   out << in << "Heliocentric orbit (ecliptic and equinox J2000):\n";
-  out << in << "  a " << figure("%.4f AU", o.a) << "  e " << figure("%.5f", o.e) << "  i " << figure("%.3f°", o.i)
-      << "  ω " << figure("%.3f°", o.omega) << "  Ω " << figure("%.3f°", o.node) << '\n';
-  out << in << "  q " << figure("%.5f AU", o.q) << "  Q " << figure("%.4f AU", o.Q) << "  period "
-      << figure("%.3f years", o.period) << '\n';
-  out << in << "  true anomaly " << figure("%.3f°", o.trueAnomaly) << "  Tisserand (Jupiter) "
-      << figure("%.3f", o.tisserand) << '\n';
+  out << in << "  a " << f("%.4f AU", o, [](const Orbit& x) { return Opt(x.a); }) << "  e "
+      << f("%.5f", o, [](const Orbit& x) { return Opt(x.e); }) << "  i "
+      << f("%.3f°", o, [](const Orbit& x) { return Opt(x.i); }) << "  ω "
+      << f("%.3f°", o, [](const Orbit& x) { return Opt(x.omega); }) << "  Ω "
+      << f("%.3f°", o, [](const Orbit& x) { return Opt(x.node); }) << '\n';
+  out << in << "  q " << f("%.5f AU", o, [](const Orbit& x) { return Opt(x.q); }) << "  Q "
+      << f("%.4f AU", o, [](const Orbit& x) { return x.Q; }) << "  period "
+      << f("%.3f years", o, [](const Orbit& x) { return x.period; }) << '\n';
+  out << in << "  true anomaly " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.trueAnomaly); })
+      << "  Tisserand (Jupiter) " << f("%.3f", o, [](const Orbit& x) { return Opt(x.tisserand); }) << '\n';
 }
 
 void writeOrbitText(std::ostream& out, const OrbitCommand& input, const OrbitResult& result) {

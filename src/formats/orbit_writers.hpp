@@ -44,8 +44,10 @@ nlohmann::ordered_json orbitJson(const Orbit& orbit, const GeodeticPosition& poi
 void writeOrbitJson(std::ostream& out, const OrbitCommand& input, const OrbitResult& result);
 
 /// The readable figures of an orbit, one per line with unit and frame, each line
-/// starting with `indent` (for the solution's text report).
-void writeOrbitFigures(std::ostream& out, const Orbit& orbit, const char* indent = "  ");
+/// starting with `indent` (for the solution's text report). With `sigma` (the
+/// 1-sigma of each figure, same units), every figure it has is followed by " ± sigma".
+void writeOrbitFigures(std::ostream& out, const Orbit& orbit, const char* indent = "  ",
+                       const Orbit* sigma = nullptr);
 
 /// The `sightline orbit --format text` report: the input, the figures (or why
 /// there are none) and the warnings with their codes.

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "earth/geoid.hpp"
+#include "formats/orbit_writers.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -90,7 +91,62 @@ Json pointJson(const SolvedPoint& point, const OutputContext& context) {
   return j;
 }
 
-Json trajectoryJson(const Trajectory& t, const OutputContext& context) {
+Json optionalNumber(const std::optional<double>& x) { return x ? number(*x) : Json(nullptr); }
+
+const char* modelKey(VelocityModel model) {
+  return model == VelocityModel::Exponential ? "exponential" : "constant";
+}
+
+// trajectory.velocity: the speed model (m/s, m, 1/s; times ISO UTC and s), its spread after a Monte Carlo run.
+Json velocityJson(const Velocity& v, const Event& event) {
+  Json j;
+  j["initial"] = number(v.initial);
+  j["final"] = number(v.final);
+  j["average"] = optionalNumber(v.average);
+  j["model"] = modelKey(v.model);
+  j["a1"] = number(v.a1);
+  j["a2"] = number(v.a2);
+  j["c"] = number(v.c);
+  j["vInf"] = number(v.vInf);
+  j["rms"] = number(v.rms);
+  j["beginTime"] = formatIsoTime(v.beginTime);
+  j["duration"] = number(v.duration);
+  j["referenceStation"] = stationName(event, v.referenceStation);
+  if (v.uncertainty) {
+    const VelocityUncertainty& u = *v.uncertainty;
+    j["sigma"] = Json{{"initial", number(u.initial)}, {"final", number(u.final)}, {"a1", number(u.a1)}, {"a2", number(u.a2)}};
+    j["interval95"] = Json{{"initial", interval(u.initialInterval)}, {"final", interval(u.finalInterval)},
+                           {"a1", interval(u.a1Interval)}, {"a2", interval(u.a2Interval)}};
+  }
+  return j;
+}
+
+// trajectory.clockOffsets: each station's clock minus the reference clock, seconds.
+Json clockOffsetsJson(const std::vector<StationClock>& clocks, const Event& event) {
+  Json list = Json::array();
+  for (const StationClock& c : clocks) {
+    list.push_back(Json{{"station", stationName(event, c.station)},
+                        {"offset", number(c.offset)},
+                        {"fitted", c.fitted},
+                        {"sigma", optionalNumber(c.sigma)},
+                        {"interval95", c.interval ? interval(*c.interval) : Json(nullptr)}});
+  }
+  return list;
+}
+
+// The top-level "orbit": orbitJson() and, after a Monte Carlo run, the 1-sigma of each figure.
+Json solvedOrbitJson(const SolvedOrbit& o) {
+  Json j = orbitJson(o.orbit, o.point, o.time);
+  if (o.sigma) {
+    Json sigma = orbitJson(*o.sigma, o.point, o.time);
+    sigma.erase("time");
+    sigma.erase("point");
+    j["sigma"] = sigma;
+  }
+  return j;
+}
+
+Json trajectoryJson(const Trajectory& t, const Event& event, const OutputContext& context) {
   Json j;
   j["begin"] = pointJson(t.begin, context);
   j["end"] = pointJson(t.end, context);
@@ -104,6 +160,8 @@ Json trajectoryJson(const Trajectory& t, const OutputContext& context) {
     j["lengthSigma"] = number(u.length);
     j["speedSigma"] = u.speed ? number(*u.speed) : Json(nullptr);
   }
+  j["velocity"] = t.velocity ? velocityJson(*t.velocity, event) : Json(nullptr);
+  j["clockOffsets"] = clockOffsetsJson(t.clockOffsets, event);
   return j;
 }
 
@@ -134,6 +192,57 @@ std::string pointText(const SolvedPoint& point, const OutputContext& context) {
   return out;
 }
 
+std::optional<double> kmPerS(std::optional<double> metresPerSecond) {
+  if (!metresPerSecond) return std::nullopt;
+  return *metresPerSecond / kMetresPerKilometre;
+}
+
+// The speed model: initial, final and average speeds with their spreads, the model's parameters, its RMS.
+void writeVelocityText(std::ostream& out, const Event& event, const Velocity& v, const std::optional<double>& averageSigma) {
+  const VelocityUncertainty* u = v.uncertainty ? &*v.uncertainty : nullptr;
+  auto sigmaOf = [&](double VelocityUncertainty::*field) { return u ? std::optional(u->*field) : std::nullopt; };
+  out << "\nVelocity (Earth-fixed, along the trajectory)\n";
+  out << format("  initial  %.3f", v.initial / kMetresPerKilometre) +
+             plusMinus("%.3f", kmPerS(sigmaOf(&VelocityUncertainty::initial))) + " km/s at the begin point, " +
+             formatIsoTime(v.beginTime) + '\n';
+  out << format("  final    %.3f", v.final / kMetresPerKilometre) +
+             plusMinus("%.3f", kmPerS(sigmaOf(&VelocityUncertainty::final))) +
+             format(" km/s at the last timed sighting, %.3f s later\n", v.duration);
+  if (v.average) {
+    out << format("  average  %.3f", *v.average / kMetresPerKilometre) + plusMinus("%.3f", kmPerS(averageSigma)) +
+               " km/s (straight line through the lengths and times)\n";
+  }
+  if (v.model == VelocityModel::Exponential) {
+    out << "  model    exponential deceleration, length(t) = c + vInf t - |a1| exp(|a2| t)\n";
+    out << format("           a1 %.4g", v.a1) + plusMinus("%.2g", sigmaOf(&VelocityUncertainty::a1)) +
+               format(" m, a2 %.4g", v.a2) + plusMinus("%.2g", sigmaOf(&VelocityUncertainty::a2)) +
+               format(" 1/s, c %.1f m, vInf %.3f km/s\n", v.c, v.vInf / kMetresPerKilometre);
+  } else {
+    out << format("  model    constant speed, length(t) = c + v t, c %.1f m\n", v.c);
+  }
+  out << format("  RMS of the lengths %.1f m; times on the clock of ", v.rms) << stationName(event, v.referenceStation)
+      << '\n';
+}
+
+// Each station's clock minus the reference clock, with its spread and whether it was fitted.
+void writeClockOffsetsText(std::ostream& out, const Event& event, const Trajectory& t) {
+  if (t.clockOffsets.empty()) return;
+  out << "\nClock offsets (station clock minus reference clock, s; positive: its times are later)\n";
+  for (const StationClock& c : t.clockOffsets) {
+    const bool reference = t.velocity && c.station == t.velocity->referenceStation;
+    out << format("  %-24s %+.3f", stationName(event, c.station).c_str(), unsignedZero(c.offset, 3)) +
+               plusMinus("%.3f", c.sigma) + " s  " + (reference ? "reference" : c.fitted ? "fitted" : "not fitted")
+        << '\n';
+  }
+}
+
+// The orbit with its spreads: see writeOrbitFigures.
+void writeSolvedOrbitText(std::ostream& out, const SolvedOrbit& o) {
+  out << "\nOrbit (from the begin point at " << formatIsoTime(o.time)
+      << " with the initial velocity; UT1 taken as UTC, no polar motion, TDB as TT)\n";
+  writeOrbitFigures(out, o.orbit, "  ", o.sigma ? &*o.sigma : nullptr);
+}
+
 }  // namespace
 
 void writeSolutionJson(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
@@ -141,7 +250,8 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
   j["format"] = "sightline-solution";
   j["version"] = 1;
   j["status"] = statusKey(solution.status);
-  j["trajectory"] = solution.trajectory ? trajectoryJson(*solution.trajectory, context) : Json(nullptr);
+  j["trajectory"] = solution.trajectory ? trajectoryJson(*solution.trajectory, event, context) : Json(nullptr);
+  j["orbit"] = solution.orbit ? solvedOrbitJson(*solution.orbit) : Json(nullptr);
 
   Json points = Json::array();
   for (const LabelledPoint& lp : solution.points) {
@@ -176,6 +286,10 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
       s["residual"] = nullptr;
     }
     s["refraction"] = number(r.refraction);
+    s["length"] = optionalNumber(r.length);
+    s["timeFromBegin"] = optionalNumber(r.timeFromBegin);
+    s["velocity"] = optionalNumber(r.velocity);
+    s["lag"] = optionalNumber(r.lag);
     sightings.push_back(s);
   }
   j["sightings"] = sightings;
@@ -227,7 +341,10 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
       out << "  speed    not known (the sightings carry no times)\n";
     }
     out << format("  convergence angle %.2f deg (largest of the station pairs)\n", t.convergenceAngle);
+    if (t.velocity) writeVelocityText(out, event, *t.velocity, u ? u->speed : std::nullopt);
+    writeClockOffsetsText(out, event, t);
   }
+  if (solution.orbit) writeSolvedOrbitText(out, *solution.orbit);
 
   if (!solution.stationPairs.empty()) {
     out << "\nConvergence angles of the station pairs (planes of sight)\n";
