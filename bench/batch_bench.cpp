@@ -81,8 +81,29 @@ void BM_BatchWhole(benchmark::State& state) {
 }
 BENCHMARK(BM_BatchWhole)->Arg(1)->Arg(2)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
-// The solves alone on one thread: BM_BatchWhole/1 over this is 1 + the overhead.
+// What `sightline solve --format json` does for each event, on one thread:
+// read the event's JSON, solve, write the solution's JSON (texts made
+// beforehand, nothing written out). BM_BatchWhole/1 over this is 1 + the
+// batch machinery's overhead (listing, records, writes, threads).
 void BM_SolvesOnly(benchmark::State& state) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < kEvents; ++i) texts.push_back(writeEventJson(benchEvent(i)));
+  OutputContext context;
+  context.geoid = sharedGeoid().geoid;
+  for (auto _ : state) {
+    for (const std::string& text : texts) {
+      EventReadResult read = readEventJson(text, "bench.jsonl:1");
+      Solution solution;
+      solveEvent(read.event, SolveSettings{std::nullopt, 0, std::nullopt, 1}, solution);
+      benchmark::DoNotOptimize(renderSolution(OutputFormat::Json, read.event, solution, context));
+    }
+  }
+  setRates(state, static_cast<double>(kEvents) * state.iterations(), 1);
+}
+BENCHMARK(BM_SolvesOnly)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+// The solver alone (events already read, nothing written), for scale.
+void BM_SolverCore(benchmark::State& state) {
   std::vector<Event> events;
   for (int i = 0; i < kEvents; ++i) events.push_back(benchEvent(i));
   for (auto _ : state) {
@@ -95,7 +116,7 @@ void BM_SolvesOnly(benchmark::State& state) {
   }
   setRates(state, static_cast<double>(kEvents) * state.iterations(), 1);
 }
-BENCHMARK(BM_SolvesOnly)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_SolverCore)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 // Arg: threads. 1000 draws per event: events per hour.
 void BM_BatchMonteCarlo(benchmark::State& state) {

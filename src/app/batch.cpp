@@ -153,12 +153,26 @@ std::string sourceOf(const BatchEvent& item) {
   return item.source == BatchSource::EventLine ? item.id : joined(item.paths);
 }
 
-// `pretty` (a JSON text) as compact JSON: the same values, numbers to the last bit.
+// `pretty` (a JSON text) without the whitespace between its tokens: the same
+// JSON, every number and string byte for byte as written. False when a
+// string is not closed (not JSON).
 bool compactJson(const std::string& pretty, std::string& compact) {
-  const Json value = Json::parse(pretty, nullptr, false);
-  if (value.is_discarded()) return false;
-  compact = value.dump(-1, ' ', false, Json::error_handler_t::replace);
-  return true;
+  compact.resize(pretty.size());
+  char* out = compact.data();
+  bool inString = false, escaped = false;
+  for (char c : pretty) {
+    if (inString) {
+      *out++ = c;
+      if (escaped) escaped = false;
+      else if (c == '\\') escaped = true;
+      else if (c == '"') inString = false;
+    } else if (c != ' ' && c != '\n' && c != '\t' && c != '\r') {
+      *out++ = c;
+      inString = c == '"';
+    }
+  }
+  compact.resize(static_cast<std::size_t>(out - compact.data()));
+  return !inString && !compact.empty();
 }
 
 void solveInto(const BatchEvent& item, const BatchSettings& settings, BatchRecord& record) {
@@ -209,7 +223,14 @@ void forEachLine(const std::string& text, LineFunction line) {
 // The record in `line`, if it is a complete one: an object with a string
 // "id", an unsigned "index" and an "elapsed" (written last).
 bool parseRecord(std::string_view line, std::string& id, std::size_t& index, BatchStatus* status = nullptr) {
-  const Json value = Json::parse(line, nullptr, false);
+  // Only the small fields are parsed: the solution between them is written
+  // whole with the rest. No JSON string holds an unescaped quote, so the first
+  // ',"solution":' and the last ',"error":' are the record's own keys.
+  const auto solution = line.find(",\"solution\":");
+  const auto error = line.rfind(",\"error\":");
+  if (solution == std::string_view::npos || error == std::string_view::npos || error < solution) return false;
+  const std::string small = std::string(line.substr(0, solution)).append(line.substr(error));
+  const Json value = Json::parse(small, nullptr, false);
   if (value.is_discarded() || !value.is_object()) return false;
   const auto idField = value.find("id");
   const auto indexField = value.find("index");
@@ -347,10 +368,14 @@ BatchRecord solveBatchEvent(const BatchEvent& event, const BatchSettings& settin
 }
 
 std::string recordLine(const BatchRecord& r) {
-  std::string line = "{\"id\":" + jsonString(r.id) + ",\"index\":" + std::to_string(r.index) + ",\"status\":\"" +
-                     batchStatusName(r.status) + "\",\"solution\":" + (r.solution.empty() ? "null" : r.solution) +
-                     ",\"error\":" + (r.error.empty() ? "null" : jsonString(r.error)) +
-                     ",\"elapsed\":" + Json(r.elapsed).dump() + "}\n";
+  std::string line;
+  line.reserve(r.solution.size() + r.error.size() + r.id.size() + 128);
+  line.append("{\"id\":").append(jsonString(r.id));
+  line.append(",\"index\":").append(std::to_string(r.index));
+  line.append(",\"status\":\"").append(batchStatusName(r.status)).append("\"");
+  line.append(",\"solution\":").append(r.solution.empty() ? "null" : r.solution);
+  line.append(",\"error\":").append(r.error.empty() ? "null" : jsonString(r.error));
+  line.append(",\"elapsed\":").append(Json(r.elapsed).dump()).append("}\n");
   return line;
 }
 

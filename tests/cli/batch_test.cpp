@@ -90,7 +90,7 @@ TEST(BatchCommand, RecordsEveryEventInInputOrderAndSaysSomeWereInvalid) {
   EXPECT_EQ(nlohmann::json::parse(records[10])["status"], "solved");
 }
 
-TEST(BatchCommand, OneTwoAndThreeThreadsGiveTheSameRecords) {
+TEST(BatchCommand, OneAndThreeThreadsGiveTheSameRecords) {
   const std::string one = writeTemp("batch-t1.jsonl", ""), two = writeTemp("batch-t2.jsonl", "");
   batch("--mc 10 --threads 1", one);
   batch("--mc 10 --threads 3", two);
