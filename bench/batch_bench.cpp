@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <sys/resource.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -64,6 +65,20 @@ BatchCounts runWholeBatch(const std::string& path, const BatchSettings& settings
       {}, error);
 }
 
+// Seconds of CPU (user and system) the whole process has used so far, every thread counted.
+double processCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// CPU seconds per 10,000 events, every thread counted: on a shared machine the
+// fair measure of the machinery's overhead (BM_BatchWhole over BM_SolvesOnly).
+void setCpu(benchmark::State& state, double cpuSeconds, double events) {
+  state.counters["cpu_s_per_10k_events"] = cpuSeconds * 10000.0 / events;
+}
+
 void setRates(benchmark::State& state, double events, int threads) {
   state.counters["events_per_s"] = benchmark::Counter(events, benchmark::Counter::kIsRate);
   state.counters["events_per_s_per_core"] = benchmark::Counter(events / threads, benchmark::Counter::kIsRate);
@@ -73,10 +88,12 @@ void setRates(benchmark::State& state, double events, int threads) {
 void BM_BatchWhole(benchmark::State& state) {
   static const std::string path = eventsFile(kEvents);
   const int threads = static_cast<int>(state.range(0));
+  const double cpuStart = processCpuSeconds();
   for (auto _ : state) {
     const BatchCounts counts = runWholeBatch(path, BatchSettings{}, threads);
     if (counts.solved != static_cast<std::size_t>(kEvents)) state.SkipWithError("not every event was solved");
   }
+  setCpu(state, processCpuSeconds() - cpuStart, static_cast<double>(kEvents) * state.iterations());
   setRates(state, static_cast<double>(kEvents) * state.iterations(), threads);
 }
 BENCHMARK(BM_BatchWhole)->Arg(1)->Arg(2)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
@@ -90,6 +107,7 @@ void BM_SolvesOnly(benchmark::State& state) {
   for (int i = 0; i < kEvents; ++i) texts.push_back(writeEventJson(benchEvent(i)));
   OutputContext context;
   context.geoid = sharedGeoid().geoid;
+  const double cpuStart = processCpuSeconds();
   for (auto _ : state) {
     for (const std::string& text : texts) {
       EventReadResult read = readEventJson(text, "bench.jsonl:1");
@@ -98,6 +116,7 @@ void BM_SolvesOnly(benchmark::State& state) {
       benchmark::DoNotOptimize(renderSolution(OutputFormat::Json, read.event, solution, context));
     }
   }
+  setCpu(state, processCpuSeconds() - cpuStart, static_cast<double>(kEvents) * state.iterations());
   setRates(state, static_cast<double>(kEvents) * state.iterations(), 1);
 }
 BENCHMARK(BM_SolvesOnly)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
