@@ -162,7 +162,10 @@ void addVelocityProperties(json& properties, const Trajectory& t, const Event& e
     properties["finalVelocitySigma_m_s"] = number(v.uncertainty->final, kMetreDecimals);
   }
   json clocks = json::object();
-  for (const StationClock& c : t.clockOffsets) clocks[stationName(event, c.station)] = number(c.offset, kAngleDecimals);
+  for (const StationClock& c : t.clockOffsets) {
+    // + 0.0: an offset held at -0 (or rounded to it) prints as 0
+    clocks[stationName(event, c.station)] = std::isfinite(c.offset) ? json(roundTo(c.offset, kAngleDecimals) + 0.0) : json(nullptr);
+  }
   properties["clockOffsets_s"] = std::move(clocks);
 }
 

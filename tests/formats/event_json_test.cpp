@@ -177,6 +177,13 @@ const MalformedCase kMalformed[] = {
     // Hostile nesting: refused at the first bracket too deep, brackets in strings do not count.
     {"NestedBrackets", "", std::string(40, '['), 1, 33, "", "nested more than 32 levels"},
     {"NestedObjects", "", "{\"a\":\n" + std::string(40, '{'), 2, 32, "", "nested more than 32 levels"},
+    {"ClockOffsetsUnknown", "\"version\": 1,", "\"version\": 1, \"clockOffsets\": \"fixed\",", 0, 0, "clockOffsets",
+     "expected \"fit\" or \"none\", found \"fixed\""},
+    {"ClockOffsetsAsBoolean", "\"version\": 1,", "\"version\": 1, \"clockOffsets\": false,", 0, 0, "clockOffsets",
+     "\"fit\" or \"none\", found false"},
+    // A date one day and a second off the event's (a wrong day typed) cannot be used: timingIssues' error.
+    {"TimeADayFromTheEvent", "\"version\": 1,", "\"version\": 1, \"time\": \"2026-11-13T21:03:06Z\",", 0, 0,
+     "stations[1].sightings[0].time", "expected within one day"},
     {"UnknownMonteCarloKey", "\"version\": 1,", "\"version\": 1, \"monteCarlo\": {\"draw\": 4},", 0, 0, "monteCarlo.draw", "unknown key"},
 };
 
@@ -205,6 +212,7 @@ Event richEvent() {
   b.position = {-89.999999999, -179.99999999999997, 4.9406564584124654e-324};
   b.sightings.push_back(Sighting{1e-300, 89.99999999999999, "end", std::nullopt, std::nullopt});
   e.stations = {a, b};
+  e.clockOffsets = ClockOffsetMode::None;
   return e;
 }
 
@@ -217,6 +225,7 @@ void expectSameEvent(const Event& x, const Event& y) {
   EXPECT_EQ(x.refraction, y.refraction);
   EXPECT_EQ(x.sigma, y.sigma);
   EXPECT_EQ(x.triangulateLabels, y.triangulateLabels);
+  EXPECT_EQ(x.clockOffsets, y.clockOffsets);
   EXPECT_EQ(x.monteCarlo.draws, y.monteCarlo.draws);
   EXPECT_EQ(x.monteCarlo.seed, y.monteCarlo.seed);
   ASSERT_EQ(x.stations.size(), y.stations.size());
@@ -275,14 +284,33 @@ TEST(EventJsonRoundTrip, DefaultsAreLeftOutAndReadBack) {
   e.monteCarlo = MonteCarloOptions{};
   e.stations[0].heightReference = HeightReference::Ellipsoid;
   e.triangulateLabels = true;
+  e.clockOffsets = ClockOffsetMode::Fit;
   const std::string text = writeEventJson(e);
   EXPECT_EQ(text.find("\"name\""), text.find("\"name\": \"Hilltop\""));
   EXPECT_EQ(text.find("monteCarlo"), std::string::npos);
   EXPECT_EQ(text.find("heightReference"), std::string::npos);
   EXPECT_EQ(text.find("triangulateLabels"), std::string::npos);
+  EXPECT_EQ(text.find("clockOffsets"), std::string::npos);
   const EventReadResult r = readEventJson(text, "written.json");
   ASSERT_FALSE(r.error) << r.error->text();
   expectSameEvent(e, r.event);
+}
+
+TEST(EventJsonRoundTrip, ClockOffsetsNoneIsWrittenAndReadBack) {
+  const std::string text = writeEventJson(richEvent());
+  EXPECT_NE(text.find("\"clockOffsets\": \"none\""), std::string::npos) << text;
+  EXPECT_EQ(readEventJson(text, "written.json").event.clockOffsets, ClockOffsetMode::None);
+  const EventReadResult fit = readEventJson(replaced("\"version\": 1,", "\"version\": 1, \"clockOffsets\": \"fit\","), "fit.json");
+  ASSERT_FALSE(fit.error) << fit.error->text();
+  EXPECT_EQ(fit.event.clockOffsets, ClockOffsetMode::Fit);
+  EXPECT_EQ(readEventJson(kValid, "default.json").event.clockOffsets, ClockOffsetMode::Fit);
+}
+
+TEST(EventJsonRead, TimesWithinADayOfTheEventAreAccepted) {
+  // 23 hours before the sighting: far, but a fireball seen near midnight may be dated either side.
+  const EventReadResult r =
+      readEventJson(replaced("\"version\": 1,", "\"version\": 1, \"time\": \"2026-11-13T22:03:07Z\","), "near.json");
+  EXPECT_FALSE(r.error) << r.error->text();
 }
 
 TEST(EventJsonRoundTrip, NamesThatAreNotUtf8AreWrittenAsValidJson) {

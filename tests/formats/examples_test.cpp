@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "formats/event_json.hpp"
+#include "formats/orbit_writers.hpp"
 #include "formats/solution_writers.hpp"
 #include "trajectory/solve.hpp"
 #include "trajectory/solver_core.hpp"
@@ -134,6 +135,41 @@ TEST(Schemas, EveryEventExampleIsValid) {
   EXPECT_EQ(schemaComplaints(kSchemas + "/sightline-event.schema.json", events), "");
 }
 
+// Gives `solution` every figure of the speed model and the orbit, with spreads.
+void addSpeedModelAndOrbit(Solution& solution) {
+  Trajectory& t = *solution.trajectory;
+  Velocity v;
+  v.model = VelocityModel::Exponential;
+  v.initial = 21100.0;
+  v.final = 20500.0;
+  v.average = t.speed;
+  v.a1 = 20.0;
+  v.a2 = 3.0;
+  v.beginTime = *parseIsoTime("2026-11-14T21:03:47.2Z");
+  v.duration = 2.0;
+  VelocityUncertainty vu;
+  vu.initialInterval = {21000.0, 21200.0};
+  vu.finalInterval = {20000.0, 21000.0};
+  vu.a1Interval = {10.0, 30.0};
+  vu.a2Interval = {2.0, 4.0};
+  v.uncertainty = vu;
+  t.velocity = v;
+  t.clockOffsets = {StationClock{0, 0.0, false, std::nullopt, std::nullopt},
+                    StationClock{1, 0.05, true, 0.01, Interval{0.03, 0.07}}};
+  for (SightingResult& r : solution.sightings) {
+    r.length = 1000.0;
+    r.timeFromBegin = 0.05;
+    r.velocity = 21000.0;
+    r.lag = -0.5;
+  }
+  const OrbitCommand c{v.beginTime, t.begin.position, t.radiantAzimuth, t.radiantElevation, v.initial};
+  const OrbitResult orbit = computeOrbit(stateFromRadiant(c.time, c.point, c.azimuth, c.elevation, c.speed));
+  ASSERT_TRUE(orbit.orbit);
+  Orbit sigma = *orbit.orbit;
+  sigma.Q.reset();
+  solution.orbit = SolvedOrbit{*orbit.orbit, c.time, c.point, sigma, 97};
+}
+
 TEST(Schemas, EveryExpectedSolutionAndAReportWithUncertaintiesAreValid) {
   if (!havePythonJsonschema()) GTEST_SKIP() << "python3 with the jsonschema module is not installed";
   std::vector<std::string> solutions = filesIn(kExamples + "/expected", ".json");
@@ -156,6 +192,7 @@ TEST(Schemas, EveryExpectedSolutionAndAReportWithUncertaintiesAreValid) {
   for (SightingResult& r : solution.sightings) r.point.uncertainty = u;
   solution.trajectory->uncertainty = TrajectoryUncertainty{0.1, 0.2, 30.0, 40.0};
   solution.monteCarlo = MonteCarloSummary{100, 3, 7};
+  addSpeedModelAndOrbit(solution);
   const fs::path written = fs::temp_directory_path() / ("sightline-solution-" + std::to_string(::getpid()) + ".json");
   {
     std::ofstream out(written);
@@ -164,6 +201,39 @@ TEST(Schemas, EveryExpectedSolutionAndAReportWithUncertaintiesAreValid) {
   solutions.push_back(written.string());
   EXPECT_EQ(schemaComplaints(kSchemas + "/sightline-solution.schema.json", solutions), "");
   fs::remove(written);
+}
+
+TEST(Schemas, OrbitDocumentsWithAndWithoutAnOrbitAreValid) {
+  if (!havePythonJsonschema()) GTEST_SKIP() << "python3 with the jsonschema module is not installed";
+  std::vector<std::string> documents;
+  // An Orionid (elliptic), the same too fast (hyperbolic: no Q, no period), too slow (no orbit).
+  for (const double speed : {67405.0, 72000.0, 5000.0}) {
+    const OrbitCommand c{*parseIsoTime("2019-10-23T09:12:25.56Z"), {44.1307, -81.3206, 116070.0}, 162.21, 61.0, speed};
+    const OrbitResult result = computeOrbit(stateFromRadiant(c.time, c.point, c.azimuth, c.elevation, c.speed));
+    const fs::path written = fs::temp_directory_path() /
+                             ("sightline-orbit-" + std::to_string(::getpid()) + "-" + std::to_string(documents.size()) + ".json");
+    std::ofstream out(written);
+    writeOrbitJson(out, c, result);
+    documents.push_back(written.string());
+  }
+  EXPECT_EQ(schemaComplaints(kSchemas + "/sightline-orbit.schema.json", documents), "");
+  for (const std::string& d : documents) fs::remove(d);
+}
+
+TEST(Schemas, EventSchemaAcceptsClockOffsetsAndRefusesOtherValues) {
+  if (!havePythonJsonschema()) GTEST_SKIP() << "python3 with the jsonschema module is not installed";
+  std::vector<std::string> written;
+  for (const char* mode : {"\"none\"", "\"fit\"", "\"fixed\""}) {
+    std::string text = readText(kThreeStations);
+    const std::string from = "\"version\": 1,";
+    text.replace(text.find(from), from.size(), from + " \"clockOffsets\": " + mode + ",");
+    written.push_back((fs::temp_directory_path() / ("sightline-clocks-" + std::to_string(::getpid()) + "-" +
+                                                   std::to_string(written.size()) + ".json")).string());
+    std::ofstream(written.back()) << text;
+  }
+  EXPECT_EQ(schemaComplaints(kSchemas + "/sightline-event.schema.json", {written[0], written[1]}), "");
+  EXPECT_NE(schemaComplaints(kSchemas + "/sightline-event.schema.json", {written[2]}), "");
+  for (const std::string& w : written) fs::remove(w);
 }
 
 TEST(Schemas, EventSchemaRefusesWhatTheReaderRefuses) {

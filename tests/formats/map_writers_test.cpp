@@ -264,17 +264,17 @@ TEST(Csv, HeaderThenOneRowPerSightingWithQuotedNames) {
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0],
             "station,label,time,azimuth_deg,elevation_deg,latitude_deg,longitude_deg,height_m,height_msl_m,range_m,"
-            "residual_arcsec,refraction_arcsec");
+            "residual_arcsec,refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m");
   const double msl = 85000.0 - geoid()->undulation(45.2, -169.9);
   char expected[256];
   std::snprintf(expected, sizeof expected,
                 "\"Tom & \"\"Jerry\"\" <cam>, north\",begin,2026-11-14T21:03:07.25Z,10.000000,30.000000,45.20000000,"
-                "-169.90000000,85000.000,%.3f,120000.000,1.500,60.000",
+                "-169.90000000,85000.000,%.3f,120000.000,1.500,60.000,,,,",
                 msl);
   EXPECT_EQ(rows[1], expected);
   // No point for this sighting: its place is left empty, its refraction is known.
   EXPECT_EQ(rows[2],
-            "\"Tom & \"\"Jerry\"\" <cam>, north\",end,2026-11-14T21:03:08.5Z,20.000000,20.000000,,,,,,,30.000");
+            "\"Tom & \"\"Jerry\"\" <cam>, north\",end,2026-11-14T21:03:08.5Z,20.000000,20.000000,,,,,,,30.000,,,,");
   EXPECT_EQ(rows[3].substr(0, 19), "Plain,begin,,200.00");
 }
 
@@ -282,6 +282,73 @@ TEST(Csv, WithoutGeoidTheSeaLevelColumnIsEmpty) {
   const std::vector<std::string> rows = lines(write(writeCsv, solved(), nullptr));
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_NE(rows[3].find(",84000.000,,90000.000,-2.250,40.000"), std::string::npos) << rows[3];
+}
+
+// The speed model and an orbit, and along-track figures for the first (timed) sighting.
+Fixture withSpeedModel() {
+  Fixture f = solved();
+  Velocity v;
+  v.model = VelocityModel::Exponential;
+  v.initial = 20500.0;
+  v.final = 18250.0;
+  v.average = 20000.0;
+  v.a1 = 25.0;
+  v.a2 = 4.0;
+  v.rms = 37.5;
+  v.beginTime = *parseIsoTime("2026-11-14T21:03:07Z");
+  v.duration = 1.5;
+  f.solution.trajectory->velocity = v;
+  f.solution.trajectory->clockOffsets = {StationClock{0, 0.0, false, std::nullopt, std::nullopt},
+                                         StationClock{1, 0.125, true, std::nullopt, std::nullopt}};
+  SightingResult& r = f.solution.sightings[0];
+  r.length = 5125.0;
+  r.timeFromBegin = 0.25;
+  r.velocity = 20375.0;
+  r.lag = -1.5;
+  SolvedOrbit o;
+  o.orbit.radiantGeocentric = {121.5, 19.75};
+  o.orbit.vGeocentric = 18500.0;
+  o.orbit.a = 2.5;
+  o.orbit.e = 0.625;
+  o.orbit.i = 4.5;
+  f.solution.orbit = o;
+  return f;
+}
+
+TEST(Csv, AlongTrackColumnsComeLastWithTheirUnits) {
+  const std::vector<std::string> rows = lines(write(writeCsv, withSpeedModel(), nullptr));
+  ASSERT_EQ(rows.size(), 4u);
+  const std::string tail = ",refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m";
+  ASSERT_GE(rows[0].size(), tail.size());
+  EXPECT_EQ(rows[0].substr(rows[0].size() - tail.size()), tail);
+  // metres to the millimetre, seconds to the microsecond
+  EXPECT_NE(rows[1].find(",60.000,5125.000,0.250000,20375.000,-1.500"), std::string::npos) << rows[1];
+  EXPECT_TRUE(rows[1].ends_with(",5125.000,0.250000,20375.000,-1.500")) << rows[1];
+  EXPECT_TRUE(rows[2].ends_with(",30.000,,,,")) << rows[2];  // untimed: empty
+}
+
+TEST(GeoJson, SpeedModelClocksAndOrbitAreTrajectoryProperties) {
+  const json p = featuresOfKind(json::parse(write(writeGeoJson, withSpeedModel(), nullptr)), "trajectory").at(0).at("properties");
+  EXPECT_EQ(p.at("velocityModel"), "exponential");
+  EXPECT_DOUBLE_EQ(p.at("initialVelocity_m_s").get<double>(), 20500.0);
+  EXPECT_DOUBLE_EQ(p.at("finalVelocity_m_s").get<double>(), 18250.0);
+  EXPECT_EQ(p.at("beginTime"), "2026-11-14T21:03:07Z");
+  EXPECT_EQ(p.at("referenceStation"), kOddName);
+  EXPECT_DOUBLE_EQ(p.at("clockOffsets_s").at("Plain").get<double>(), 0.125);
+  EXPECT_DOUBLE_EQ(p.at("radiantGeocentricRa").get<double>(), 121.5);
+  EXPECT_DOUBLE_EQ(p.at("e").get<double>(), 0.625);
+  EXPECT_DOUBLE_EQ(p.at("speed").get<double>(), 20000.0);  // the old figure stays
+  const json plain = featuresOfKind(json::parse(write(writeGeoJson, solved(), nullptr)), "trajectory").at(0).at("properties");
+  EXPECT_FALSE(plain.contains("initialVelocity_m_s"));
+  EXPECT_FALSE(plain.contains("radiantGeocentricRa"));
+}
+
+TEST(Kml, TrajectoryDescriptionHasTheSpeedsAndOrbit) {
+  const std::string kml = write(writeKml, withSpeedModel(), nullptr);
+  EXPECT_NE(kml.find("Velocity (Earth-fixed): initial 20.500 km/s, final 18.250 km/s, exponential deceleration"),
+            std::string::npos) << kml;
+  EXPECT_NE(kml.find("geocentric radiant RA 121.500 deg, Dec 19.750 deg, vG 18.500 km/s, a 2.5000 AU, e 0.62500"),
+            std::string::npos) << kml;
 }
 
 // ------------------------------------------------------------------ GDAL

@@ -6,11 +6,13 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "formats/solution_writers.hpp"
 #include "earth/geoid.hpp"
+#include "trajectory/time.hpp"
 
 namespace sightline {
 namespace {
@@ -95,6 +97,84 @@ Solution withUncertainties(Solution s) {
   for (SightingResult& r : s.sightings) r.point.uncertainty = spread();
   s.trajectory->uncertainty = TrajectoryUncertainty{0.125, 0.25, 150.0, 375.0};
   s.monteCarlo = MonteCarloSummary{1000, 7, 42};
+  return s;
+}
+
+// The speed model, clock offsets, along-track figures of the first station's
+// (timed) sightings and an orbit, as the solver would give them.
+Solution withSpeedModel(Solution s) {
+  Velocity v;
+  v.model = VelocityModel::Exponential;
+  v.initial = 21500.0;
+  v.final = 17250.0;
+  v.average = 20999.5;
+  v.c = 12.5;
+  v.vInf = 21600.0;
+  v.a1 = 25.0;
+  v.a2 = 4.0;
+  v.rms = 37.5;
+  v.beginTime = *parseIsoTime("2026-11-14T21:03:47.25Z");
+  v.duration = 3.5;
+  v.referenceStation = 1;
+  s.trajectory->velocity = v;
+  s.trajectory->clockOffsets = {StationClock{0, -0.125, true, std::nullopt, std::nullopt},
+                                StationClock{1, 0.0, false, std::nullopt, std::nullopt}};
+  for (SightingResult& r : s.sightings) {
+    if (r.station != 0) continue;
+    r.length = 1000.0 + 20000.0 * static_cast<double>(r.sighting);
+    r.timeFromBegin = 0.25 + static_cast<double>(r.sighting);
+    r.velocity = 21000.0 - 500.0 * static_cast<double>(r.sighting);
+    r.lag = -2.5 * static_cast<double>(r.sighting);
+  }
+  SolvedOrbit o;
+  o.orbit.vInit = 21500.0;
+  o.orbit.vInf = 21750.0;
+  o.orbit.vGeocentric = 18500.0;
+  o.orbit.vHeliocentric = 38250.0;
+  o.orbit.radiantApparent = {120.5, 20.25};
+  o.orbit.radiantGeocentric = {121.5, 19.75};
+  o.orbit.radiantEcliptic = {118.25, -1.5};
+  o.orbit.solarLongitude = 232.125;
+  o.orbit.zenithAttraction = 0.75;
+  o.orbit.a = 2.5;
+  o.orbit.e = 0.625;
+  o.orbit.i = 4.5;
+  o.orbit.omega = 200.25;
+  o.orbit.node = 52.125;
+  o.orbit.q = 0.9375;
+  o.orbit.Q = 4.0625;
+  o.orbit.period = 3.953;
+  o.orbit.trueAnomaly = 340.5;
+  o.orbit.tisserand = 3.125;
+  o.time = v.beginTime;
+  o.point = {47.6, 11.9, 88000.3};
+  s.orbit = o;
+  return s;
+}
+
+// The spreads a Monte Carlo run adds to withSpeedModel().
+Solution withSpeedModelSpreads(Solution s) {
+  VelocityUncertainty u;
+  u.initial = 125.0;
+  u.final = 250.0;
+  u.a1 = 5.0;
+  u.a2 = 0.5;
+  u.initialInterval = {21250.0, 21750.0};
+  u.finalInterval = {16750.0, 17750.0};
+  u.a1Interval = {15.0, 35.0};
+  u.a2Interval = {3.0, 5.0};
+  u.draws = 100;
+  s.trajectory->velocity->uncertainty = u;
+  s.trajectory->clockOffsets[0].sigma = 0.03125;
+  s.trajectory->clockOffsets[0].interval = Interval{-0.25, 0.0};
+  Orbit sigma;
+  sigma.vGeocentric = 150.0;
+  sigma.radiantGeocentric = {0.5, 0.25};
+  sigma.a = 0.125;
+  sigma.e = 0.0078125;
+  sigma.q = 0.0078125;
+  s.orbit->sigma = sigma;  // no Q and period: some draws were hyperbolic
+  s.orbit->draws = 98;
   return s;
 }
 
@@ -203,6 +283,132 @@ TEST(SolutionJson, HeightAboveSeaLevelComesFromTheGeoid) {
   EXPECT_DOUBLE_EQ(j["trajectory"]["begin"]["heightMsl"].get<double>(), 0.1 + 88000.2 - n);
   EXPECT_TRUE(j["points"][0].contains("heightMsl"));
   EXPECT_TRUE(j["sightings"][0].contains("heightMsl"));
+}
+
+TEST(SolutionJson, SpeedModelInMetresPerSecondWithTimesAndStationNames) {
+  const Json j = json(twoStations(), withSpeedModel(trajectorySolution()));
+  const Json& v = j["trajectory"]["velocity"];
+  EXPECT_EQ(v["initial"], 21500.0);  // m/s, not km/s
+  EXPECT_EQ(v["final"], 17250.0);
+  EXPECT_EQ(v["average"], j["trajectory"]["speed"]);  // the straight-line speed, still in its old place too
+  EXPECT_EQ(v["model"], "exponential");
+  EXPECT_EQ(v["a1"], 25.0);
+  EXPECT_EQ(v["a2"], 4.0);
+  EXPECT_EQ(v["c"], 12.5);
+  EXPECT_EQ(v["vInf"], 21600.0);
+  EXPECT_EQ(v["rms"], 37.5);
+  EXPECT_EQ(v["beginTime"], "2026-11-14T21:03:47.25Z");
+  EXPECT_EQ(v["duration"], 3.5);
+  EXPECT_EQ(v["referenceStation"], "Beta");
+  EXPECT_FALSE(v.contains("sigma"));
+  EXPECT_FALSE(v.contains("interval95"));
+  const Json& clocks = j["trajectory"]["clockOffsets"];
+  ASSERT_EQ(clocks.size(), 2u);
+  EXPECT_EQ(clocks[0], Json({{"station", "Alpha & \"Co\""}, {"offset", -0.125}, {"fitted", true}, {"sigma", nullptr},
+                             {"interval95", nullptr}}));
+  EXPECT_EQ(clocks[1]["fitted"], false);
+}
+
+TEST(SolutionJson, AlongTrackFiguresPerSightingAreNullWithoutATime) {
+  const Json j = json(twoStations(), withSpeedModel(trajectorySolution()));
+  const Json& timed = j["sightings"][1];
+  EXPECT_EQ(timed["length"], 21000.0);
+  EXPECT_EQ(timed["timeFromBegin"], 1.25);
+  EXPECT_EQ(timed["velocity"], 20500.0);
+  EXPECT_EQ(timed["lag"], -2.5);
+  for (const char* key : {"length", "timeFromBegin", "velocity", "lag"}) {
+    ASSERT_TRUE(j["sightings"][2].contains(key)) << key;
+    EXPECT_TRUE(j["sightings"][2][key].is_null()) << key;
+  }
+}
+
+TEST(SolutionJson, WithoutSpeedModelOrOrbitTheKeysAreNull) {
+  const Json j = json(twoStations(), trajectorySolution());
+  EXPECT_TRUE(j["trajectory"]["velocity"].is_null());
+  EXPECT_EQ(j["trajectory"]["clockOffsets"], Json::array());
+  ASSERT_TRUE(j.contains("orbit"));
+  EXPECT_TRUE(j["orbit"].is_null());
+  EXPECT_TRUE(j["sightings"][0]["lag"].is_null());
+}
+
+TEST(SolutionJson, OrbitHasItsReferencePointTimeAndFigures) {
+  const Json o = json(twoStations(), withSpeedModel(trajectorySolution()))["orbit"];
+  EXPECT_EQ(o["time"], "2026-11-14T21:03:47.25Z");
+  EXPECT_EQ(o["point"], Json({{"latitude", 47.6}, {"longitude", 11.9}, {"height", 88000.3}}));
+  EXPECT_EQ(o["vGeocentric"], 18500.0);
+  EXPECT_EQ(o["radiantGeocentric"], Json({{"ra", 121.5}, {"dec", 19.75}}));
+  EXPECT_EQ(o["radiantEcliptic"], Json({{"longitude", 118.25}, {"latitude", -1.5}}));
+  EXPECT_EQ(o["a"], 2.5);
+  EXPECT_EQ(o["Q"], 4.0625);
+  EXPECT_EQ(o["tisserand"], 3.125);
+  EXPECT_FALSE(o.contains("sigma"));
+}
+
+TEST(SolutionJson, MonteCarloSpreadsOfSpeedModelClocksAndOrbit) {
+  const Json j = json(twoStations(), withSpeedModelSpreads(withSpeedModel(trajectorySolution())));
+  const Json& v = j["trajectory"]["velocity"];
+  EXPECT_EQ(v["sigma"], Json({{"initial", 125.0}, {"final", 250.0}, {"a1", 5.0}, {"a2", 0.5}}));
+  EXPECT_EQ(v["interval95"]["initial"], Json({21250.0, 21750.0}));
+  EXPECT_EQ(v["interval95"]["a2"], Json({3.0, 5.0}));
+  EXPECT_EQ(j["trajectory"]["clockOffsets"][0]["sigma"], 0.03125);
+  EXPECT_EQ(j["trajectory"]["clockOffsets"][0]["interval95"], Json({-0.25, 0.0}));
+  EXPECT_TRUE(j["trajectory"]["clockOffsets"][1]["sigma"].is_null());
+  const Json& sigma = j["orbit"]["sigma"];
+  EXPECT_FALSE(sigma.contains("time"));
+  EXPECT_FALSE(sigma.contains("point"));
+  EXPECT_EQ(sigma["vGeocentric"], 150.0);
+  EXPECT_EQ(sigma["radiantGeocentric"]["dec"], 0.25);
+  EXPECT_EQ(sigma["e"], 0.0078125);
+  EXPECT_TRUE(sigma["Q"].is_null());
+  EXPECT_TRUE(sigma["period"].is_null());
+}
+
+TEST(SolutionText, ShowsTheSpeedModelClocksAndOrbitAfterTheTrajectory) {
+  const std::string t = text(twoStations(), withSpeedModel(trajectorySolution()));
+  const std::vector<std::string> inOrder{
+      "speed    21.000 km/s",
+      "Velocity (Earth-fixed, along the trajectory)",
+      "initial  21.500 km/s at the begin point, 2026-11-14T21:03:47.25Z",
+      "final    17.250 km/s at the last timed sighting, 3.500 s later",
+      "average  21.000 km/s",
+      "exponential deceleration",
+      "a1 25 m, a2 4 1/s, c 12.5 m, vInf 21.600 km/s",
+      "RMS of the lengths 37.5 m; times on the clock of Beta",
+      "Clock offsets (station clock minus reference clock, s; positive: its times are later)",
+      "-0.125 s  fitted",
+      "+0.000 s  reference",
+      "Orbit (from the begin point at 2026-11-14T21:03:47.25Z",
+      "geocentric (vG) 18.500 km/s",
+      "Geocentric radiant (J2000): RA 121.500°  Dec +19.750°",
+      "a 2.5000 AU  e 0.62500  i 4.500°",
+      "Convergence angles of the station pairs"};
+  std::size_t at = 0;
+  for (const std::string& part : inOrder) {
+    const std::size_t found = t.find(part, at);
+    ASSERT_NE(found, std::string::npos) << "missing or out of order: " << part << "\n" << t;
+    at = found + part.size();
+  }
+  EXPECT_EQ(t.find("±"), std::string::npos);
+}
+
+TEST(SolutionText, SpreadsOfTheSpeedModelClocksAndOrbit) {
+  Solution s = withSpeedModelSpreads(withSpeedModel(trajectorySolution()));
+  s.trajectory->uncertainty = TrajectoryUncertainty{0.125, 0.25, 150.0, 375.0};
+  const std::string t = text(twoStations(), s);
+  for (const char* part : {"initial  21.500 ± 0.125 km/s", "final    17.250 ± 0.250 km/s", "average  21.000 ± 0.375 km/s",
+                           "a1 25 ± 5 m, a2 4 ± 0.5 1/s", "-0.125 ± 0.031 s  fitted", "geocentric (vG) 18.500 km/s ± 0.150 km/s",
+                           "Dec +19.750° ± 0.250°", "e 0.62500 ± 0.00781", "Q 4.0625 AU  period"}) {
+    EXPECT_NE(t.find(part), std::string::npos) << part << "\n" << t;
+  }
+}
+
+TEST(SolutionText, ConstantSpeedModelSaysSo) {
+  Solution s = withSpeedModel(trajectorySolution());
+  s.trajectory->velocity->model = VelocityModel::Constant;
+  const std::string t = text(twoStations(), s);
+  EXPECT_NE(t.find("model    constant speed"), std::string::npos) << t;
+  EXPECT_EQ(t.find("exponential"), std::string::npos) << t;
+  EXPECT_EQ(json(twoStations(), s)["trajectory"]["velocity"]["model"], "constant");
 }
 
 TEST(SolutionText, ShowsTheFiguresInKilometresAndDegrees) {
