@@ -37,16 +37,16 @@ except ImportError:
     sys.exit(0)  # the numbers above are the example; the figure needs matplotlib
 
 table = sightline.sightings_table(solution)  # numpy arrays, NaN where there is no value
-timed = ~np.isnan(table["time"]) & ~np.isnan(table["length"])
+timed = ~np.isnan(table["timeFromBegin"]) & ~np.isnan(table["length"])
 if not timed.any():
     print("no figure: the solution gives no sighting both a time and a length")
     sys.exit(0)
 fig, ax = plt.subplots()
 for station in sorted(set(table["station"][timed])):
     rows = timed & (table["station"] == station)
-    ax.plot(table["time"][rows] - table["time"][timed].min(), table["length"][rows] / 1000.0, "o",
+    ax.plot(table["timeFromBegin"][rows], table["length"][rows] / 1000.0, "o",
             label=table["stationName"][rows][0])
-ax.set_xlabel("time since the first timed sighting (s)")
+ax.set_xlabel("time from the begin, reference station's clock (s)")
 ax.set_ylabel("length along the trajectory (km)")
 ax.legend()
 fig.savefig(figure)

@@ -109,16 +109,19 @@ def sightings_table(solution):
       station      int64, the station's index in order of appearance
       stationName  str, the station's name
       label        str, the sighting's label ("" when none)
-      time         s since 1970-01-01T00:00:00Z (UTC)
+      time         s since 1970-01-01T00:00:00Z (UTC), on the reference station's clock
+                   (trajectory.velocity.beginTime + timeFromBegin)
+      timeFromBegin  s from the speed model's begin time, on the reference station's clock
       latitude     degrees (WGS84), longitude degrees east
       height       m above the WGS84 ellipsoid; heightMsl m above mean sea level
       range        m from the station to the sighting's point on the trajectory
       residual     arcseconds, signed (positive right of the trajectory, facing the direction of flight)
       refraction   arcseconds applied (elevation used minus elevation given)
-      length       m along the trajectory from the begin point
-      velocity     m/s, the speed model at the sighting's time
-      lag          m behind a constant-speed meteor
-    Numbers are float64, NaN where the solution has null or no value.
+      length       m along the direction of flight from the begin point
+      velocity     m/s (Earth-fixed), the speed model at timeFromBegin
+      lag          m: length minus that of a body moving at the initial speed (negative: behind)
+    Numbers are float64, NaN where the solution has null or no value (untimed
+    sightings have no time, length, velocity or lag).
     pandas.DataFrame(sightings_table(solution)) makes a table of it.
 
     Raises ImportError when numpy is not installed.

@@ -44,4 +44,4 @@ def orbit(
     """The orbit dict of `sightline orbit --format json`: time ISO UTC or s since 1970; degrees; metres; speed km/s."""
 
 def sightings_table(solution: dict[str, Any]) -> dict[str, npt.NDArray[Any]]:
-    """Per-sighting arrays: station (index), time (s since 1970 UTC), latitude/longitude (deg), height (m), range (m), residual (arcsec), length (m), velocity (m/s), lag (m)."""
+    """Per-sighting arrays: station (index), time (s since 1970 UTC), timeFromBegin (s), latitude/longitude (deg), height (m), range (m), residual (arcsec), length (m), velocity (m/s), lag (m)."""

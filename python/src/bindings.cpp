@@ -181,39 +181,57 @@ double numberOrNaN(const Json& object, const char* key) {
   return it != object.end() && it->is_number() ? it->get<double>() : std::numeric_limits<double>::quiet_NaN();
 }
 
-/// The time of a sighting in seconds since 1970 UTC: its "time" as a number
-/// or an ISO 8601 text; NaN when it has none.
-double sightingTime(const Json& sighting) {
-  const auto it = sighting.find("time");
-  if (it != sighting.end() && it->is_string())
+/// Seconds since 1970 UTC of the number or ISO 8601 text at `key` of `object`; NaN when it has none.
+double timeOrNaN(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  if (it != object.end() && it->is_string())
     return parseIsoTime(it->get<std::string>()).value_or(std::numeric_limits<double>::quiet_NaN());
-  return numberOrNaN(sighting, "time");
+  return numberOrNaN(object, key);
+}
+
+/// The text at `key` of `object`; empty when it is absent or not a text.
+std::string textOrEmpty(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+/// The begin time of the speed model (trajectory.velocity.beginTime), s since 1970 UTC; NaN without one.
+double beginTimeOf(const Json& solution) {
+  const auto trajectory = solution.find("trajectory");
+  if (trajectory == solution.end() || !trajectory->is_object()) return std::numeric_limits<double>::quiet_NaN();
+  const auto velocity = trajectory->find("velocity");
+  if (velocity == trajectory->end() || !velocity->is_object()) return std::numeric_limits<double>::quiet_NaN();
+  return timeOrNaN(*velocity, "beginTime");
 }
 
 /// Per-sighting columns of a solution (JSON text), one entry per sighting in
 /// order: "station" (index, in order of first appearance), "stationName",
-/// "label" and the numbers of sightingColumnKeys (NaN where null or absent).
+/// "label", "time" (s since 1970 UTC on the reference station's clock:
+/// trajectory.velocity.beginTime + timeFromBegin) and the numbers of kNumbers
+/// (NaN where null or absent).
 py::dict sightingColumns(const std::string& solutionJson) {
-  static const char* const kNumbers[] = {"latitude", "longitude", "height", "heightMsl", "range", "residual",
-                                         "refraction", "length", "velocity", "lag"};
+  static const char* const kNumbers[] = {"latitude", "longitude",     "height",   "heightMsl", "range", "residual",
+                                         "refraction", "timeFromBegin", "length", "velocity",  "lag"};
   const Json solution = Json::parse(solutionJson, nullptr, false);
   if (solution.is_discarded() || !solution.is_object() || !solution.contains("sightings") ||
       !solution["sightings"].is_array())
     throw py::value_error("solution: expected a sightline-solution dict with a \"sightings\" list");
+  const double beginTime = beginTimeOf(solution);
+  const Json noSighting = Json::object();
   std::vector<long long> station;
   std::vector<std::string> stationName, label;
   std::vector<double> time;
   std::map<std::string, std::vector<double>> numbers;
   std::map<std::string, long long> stationIndex;
-  for (const Json& sighting : solution["sightings"]) {
-    const std::string name = sighting.is_object() ? sighting.value("station", std::string()) : std::string();
+  for (const Json& entry : solution["sightings"]) {
+    const Json& sighting = entry.is_object() ? entry : noSighting;
+    const std::string name = textOrEmpty(sighting, "station");
     const auto known = stationIndex.emplace(name, static_cast<long long>(stationIndex.size())).first;
     station.push_back(known->second);
     stationName.push_back(name);
-    label.push_back(sighting.is_object() ? sighting.value("label", std::string()) : std::string());
-    time.push_back(sighting.is_object() ? sightingTime(sighting) : std::numeric_limits<double>::quiet_NaN());
-    for (const char* key : kNumbers)
-      numbers[key].push_back(sighting.is_object() ? numberOrNaN(sighting, key) : std::numeric_limits<double>::quiet_NaN());
+    label.push_back(textOrEmpty(sighting, "label"));
+    time.push_back(beginTime + numberOrNaN(sighting, "timeFromBegin"));
+    for (const char* key : kNumbers) numbers[key].push_back(numberOrNaN(sighting, key));
   }
   py::dict columns;
   columns["station"] = station;

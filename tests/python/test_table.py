@@ -10,8 +10,8 @@ import sightline
 
 np = pytest.importorskip("numpy")
 
-NUMBERS = ["time", "latitude", "longitude", "height", "heightMsl", "range", "residual", "refraction",
-           "length", "velocity", "lag"]
+NUMBERS = ["time", "timeFromBegin", "latitude", "longitude", "height", "heightMsl", "range", "residual",
+           "refraction", "length", "velocity", "lag"]
 
 
 @pytest.fixture(scope="module")
@@ -58,12 +58,36 @@ def test_null_and_absent_numbers_are_nan(solution):
     changed = dict(solution, sightings=[dict(s) for s in solution["sightings"]])
     changed["sightings"][1]["range"] = None
     changed["sightings"][2].pop("residual")
-    changed["sightings"][0]["time"] = "2026-11-14T21:03:07.25Z"
     table = sightline.sightings_table(changed)
     assert np.isnan(table["range"][1]) and not np.isnan(table["range"][0])
     assert np.isnan(table["residual"][2]) and not np.isnan(table["residual"][1])
+
+
+def test_time_is_the_begin_time_plus_the_time_from_the_begin(solution):
+    changed = dict(solution, sightings=[dict(s) for s in solution["sightings"]])
+    changed["trajectory"] = {"velocity": {"beginTime": "2026-11-14T21:03:07.25Z"}}
+    changed["sightings"][0]["timeFromBegin"] = 1.5
+    changed["sightings"][1]["timeFromBegin"] = None
+    table = sightline.sightings_table(changed)
     # 2026-11-14T21:03:07.25Z is 1794690187.25 s after 1970-01-01T00:00:00Z.
-    assert table["time"][0] == 1794690187.25
+    assert table["time"][0] == 1794690188.75 and table["timeFromBegin"][0] == 1.5
+    assert np.isnan(table["time"][1]) and np.isnan(table["timeFromBegin"][1])
+    changed["trajectory"] = None  # no speed model: no absolute times
+    assert np.isnan(sightline.sightings_table(changed)["time"][0])
+
+
+def test_timed_sightings_in_the_documented_units(solution):
+    table = sightline.sightings_table(solution)
+    timed = ~np.isnan(table["timeFromBegin"])
+    if not timed.any():
+        pytest.skip("this build writes no along-track figures per sighting")
+    trajectory = solution["trajectory"]
+    # The example's fireball flies at about 21 km/s for some seconds over its 68.8 km path.
+    assert np.all((table["velocity"][timed] > 5e3) & (table["velocity"][timed] < 75e3))
+    assert np.all((table["timeFromBegin"][timed] > -1.0) & (table["timeFromBegin"][timed] < 60.0))
+    assert np.nanmax(table["length"]) <= trajectory["length"] * 1.01
+    assert np.nanmax(table["length"]) > trajectory["length"] * 0.5
+    assert np.all(np.abs(table["lag"][timed]) < 0.1 * trajectory["length"])
 
 
 def test_not_a_solution_is_a_value_error():
