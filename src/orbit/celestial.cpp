@@ -1,5 +1,6 @@
 // Time scales, Earth orientation, the Earth's ephemeris and the J2000 ecliptic,
 // all through ERFA; and the removal of the Earth's attraction.
+#include <algorithm>
 #include <cmath>
 
 #include <erfa.h>
@@ -53,9 +54,19 @@ std::optional<JulianDates> julianDatesOf(double time) {
   return dates;
 }
 
+TerrestrialMatrix terrestrialMatrixOf(const JulianDates& dates) {
+  TerrestrialMatrix m;
+  eraC2t06a(dates.tt1, dates.tt2, dates.utc1, dates.utc2, 0.0, 0.0, m.c2t);
+  return m;
+}
+
 InertialState celestialStateOf(const Vector3& position, const Vector3& velocity, const JulianDates& dates) {
+  return celestialStateOf(position, velocity, terrestrialMatrixOf(dates));
+}
+
+InertialState celestialStateOf(const Vector3& position, const Vector3& velocity, const TerrestrialMatrix& matrix) {
   double c2t[3][3];
-  eraC2t06a(dates.tt1, dates.tt2, dates.utc1, dates.utc2, 0.0, 0.0, c2t);
+  std::copy(&matrix.c2t[0][0], &matrix.c2t[0][0] + 9, &c2t[0][0]);  // ERFA takes non-const arrays
   // The ground under the meteor moves with w x r in the inertial frame.
   const Vector3 rotation{0.0, 0.0, kEarthRotationRate};
   const Vector3 inertialVelocity = velocity + cross(rotation, position);

@@ -80,16 +80,32 @@ OrbitState stateFromRadiant(double time, const GeodeticPosition& point, double a
   return {time, toEcef(point), -speed * cameFrom};
 }
 
+std::optional<OrbitEpoch> orbitEpochOf(double time) {
+  if (!std::isfinite(time)) return std::nullopt;
+  const std::optional<JulianDates> dates = julianDatesOf(time);
+  if (!dates) return std::nullopt;
+  OrbitEpoch epoch;
+  epoch.time = time;
+  epoch.dates = *dates;
+  epoch.matrix = terrestrialMatrixOf(*dates);
+  epoch.earth = earthHeliocentric(*dates);
+  return epoch;
+}
+
 OrbitResult computeOrbit(const OrbitState& state) {
+  if (!std::isfinite(state.time)) return computeOrbit(state, OrbitEpoch{});
+  const std::optional<OrbitEpoch> epoch = orbitEpochOf(state.time);
+  if (!epoch) return refused("time-out-of-range", "the time is outside the calendar ERFA can date");
+  return computeOrbit(state, *epoch);
+}
+
+OrbitResult computeOrbit(const OrbitState& state, const OrbitEpoch& epoch) {
   if (!std::isfinite(state.time) || !finite(state.position) || !finite(state.velocity) ||
       !(state.position.length() > 0.0)) {
     return refused("invalid-state", "expected a finite time, an ECEF position away from the Earth's centre "
                                     "and a finite velocity");
   }
-  const std::optional<JulianDates> dates = julianDatesOf(state.time);
-  if (!dates) return refused("time-out-of-range", "the time is outside the calendar ERFA can date");
-
-  const InertialState geocentric = celestialStateOf(state.position, state.velocity, *dates);
+  const InertialState geocentric = celestialStateOf(state.position, state.velocity, epoch.matrix);
   const std::optional<GeocentricVelocity> g = removeEarthAttraction(geocentric.position, geocentric.velocity);
   if (!g) {
     const double escape = std::sqrt(2.0 * kEarthGM / geocentric.position.length());
@@ -103,7 +119,7 @@ OrbitResult computeOrbit(const OrbitState& state) {
   fillGeocentric(orbit, geocentric, *g);
 
   // Around the Sun: the Earth's state plus the meteoroid's own geocentric one.
-  const InertialState earth = earthHeliocentric(*dates);
+  const InertialState& earth = epoch.earth;
   const Vector3 r = toEclipticJ2000(earth.position + geocentric.position);
   const Vector3 v = toEclipticJ2000(earth.velocity - g->speed * g->radiant);
   fillHeliocentric(orbit, r, v);

@@ -18,6 +18,7 @@
 
 #include "common/diagnostics.hpp"
 #include "earth/frames.hpp"
+#include "trajectory/velocity.hpp"
 
 namespace sightline {
 
@@ -74,6 +75,9 @@ struct Event {
   /// Off where labels only mark each station's own first and last sightings
   /// (network files), which are different points of the path.
   bool triangulateLabels = true;
+  /// Fit each station's clock offset with the speed model ("fit"), or take the
+  /// clocks as synchronised ("none").
+  ClockOffsetMode clockOffsets = ClockOffsetMode::Fit;
 };
 
 /// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`.

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "geometry/vector3.hpp"
+#include "orbit/orbit.hpp"
 #include "trajectory/event.hpp"
+#include "trajectory/velocity.hpp"
 
 namespace sightline {
 
@@ -57,6 +59,11 @@ struct SightingResult {
   double residual = 0.0;      ///< arcseconds, signed: + when the line of sight passes right of the trajectory (facing the direction of flight, seen from the station)
   double refraction = 0.0;    ///< arcseconds: elevation of the line of sight used minus elevation given
   double sigma = 0.0;         ///< degrees on the sky, the sigma that applied
+  // Along the trajectory (timed sightings with a point on a trajectory line only):
+  std::optional<double> length;         ///< metres from the begin point along the direction of flight
+  std::optional<double> timeFromBegin;  ///< seconds on the reference clock from the begin time (its station's clock offset removed)
+  std::optional<double> velocity;       ///< m/s, the speed model at timeFromBegin
+  std::optional<double> lag;            ///< metres: length - (initial velocity * timeFromBegin + c), how far it fell behind
 };
 
 /// A point triangulated from sightings with the same label at two or more stations.
@@ -82,6 +89,51 @@ struct TrajectoryUncertainty {
   std::optional<double> speed;    ///< metres per second
 };
 
+/// Spread of the speed model over the Monte Carlo draws: 1 sigma and 95% intervals.
+struct VelocityUncertainty {
+  double initial = 0.0;        ///< m/s
+  double final = 0.0;          ///< m/s
+  double a1 = 0.0;             ///< m
+  double a2 = 0.0;             ///< 1/s
+  Interval initialInterval;    ///< m/s, 95%
+  Interval finalInterval;      ///< m/s, 95%
+  Interval a1Interval;         ///< m, 95%
+  Interval a2Interval;         ///< 1/s, 95%
+  /// The model speed's 1-sigma band: (seconds from the begin time, m/s) at
+  /// evenly spaced times from the begin to the last timed sighting.
+  std::vector<std::array<double, 2>> speedBand;
+  int draws = 0;               ///< draws that gave a speed model
+};
+
+/// The speed along the trajectory: the deceleration model fitted to every
+/// timed sighting of every station (trajectory/velocity.hpp),
+///   length(t) = c + vInf*t - |a1|*exp(|a2|*t),  speed(t) = vInf - |a1||a2|*exp(|a2|*t),
+/// t in seconds on the reference clock from the begin time.
+struct Velocity {
+  VelocityModel model = VelocityModel::Constant;  ///< Constant when the deceleration term is not supported
+  double initial = 0.0;        ///< m/s, Earth-fixed: the model's speed at the begin point (vInit)
+  double final = 0.0;          ///< m/s: the model's speed at the last timed sighting
+  std::optional<double> average;  ///< m/s: Trajectory::speed, the least-squares slope over the whole path
+  double c = 0.0;              ///< m
+  double vInf = 0.0;           ///< m/s
+  double a1 = 0.0;             ///< m (0 for Constant)
+  double a2 = 0.0;             ///< 1/s (0 for Constant)
+  double rms = 0.0;            ///< m, RMS of the length residuals
+  double beginTime = 0.0;      ///< s since 1970-01-01T00:00:00Z (UTC) on the reference clock: t = 0
+  double duration = 0.0;       ///< s from the begin time to the last timed sighting
+  std::size_t referenceStation = 0;  ///< index into Event::stations whose clock is the reference
+  std::optional<VelocityUncertainty> uncertainty;
+};
+
+/// A station's clock against the reference clock.
+struct StationClock {
+  std::size_t station = 0;     ///< index into Event::stations
+  double offset = 0.0;         ///< s: its clock minus the reference clock (positive: ahead, its times later)
+  bool fitted = false;         ///< false: fixed at 0 (the reference, "clockOffsets": "none", or under 4 timed sightings)
+  std::optional<double> sigma;     ///< s, 1 sigma over the Monte Carlo draws (fitted offsets only)
+  std::optional<Interval> interval;  ///< s, 95% interval over the draws
+};
+
 /// The straight trajectory.
 struct Trajectory {
   SolvedPoint begin;               ///< first point along the direction of flight
@@ -93,6 +145,20 @@ struct Trajectory {
   std::optional<double> speed;     ///< metres per second (sightings with times only)
   double convergenceAngle = 0.0;   ///< degrees, largest of the station pairs
   std::optional<TrajectoryUncertainty> uncertainty;
+  std::optional<Velocity> velocity;        ///< when two or more distinct times give a speed
+  std::vector<StationClock> clockOffsets;  ///< one per station with timed points, when there is a velocity
+};
+
+/// The orbit the fireball came from (orbit/orbit.hpp), from the begin point at
+/// the begin time with the initial velocity along the trajectory.
+struct SolvedOrbit {
+  Orbit orbit;                 ///< units and frames in orbit/orbit.hpp
+  double time = 0.0;           ///< s since 1970 UTC: the begin time on the reference clock
+  GeodeticPosition point;      ///< the begin point
+  /// 1 sigma of every figure over the Monte Carlo draws (angles on the circle;
+  /// Q and period when every draw has them).
+  std::optional<Orbit> sigma;
+  int draws = 0;               ///< draws that gave an orbit
 };
 
 /// Summary of a Monte Carlo run.
@@ -112,6 +178,7 @@ struct Solution {
   int passes = 0;                          ///< passes of the refraction loop
   std::vector<Warning> warnings;            ///< coded, in the order found
   std::optional<MonteCarloSummary> monteCarlo;
+  std::optional<SolvedOrbit> orbit;        ///< when the sightings are timed and give an initial velocity
 };
 
 /// A short English description of a status, for messages.

@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "geometry/angles.hpp"
+#include "trajectory/along_track.hpp"
 #include "trajectory/constants.hpp"
 #include "trajectory/solver_core.hpp"
+#include "trajectory/timing_checks.hpp"
 
 namespace sightline {
 
@@ -36,6 +38,57 @@ std::string sightingName(const Event& event, const PreparedSighting& s) {
 double planeNormalAngle(const Vector3& a, const Vector3& b) {
   const double c = std::fabs(dot(a, b)) / (a.length() * b.length());
   return radToDeg(std::acos(std::min(1.0, c)));
+}
+
+// The speed model, the clock offsets and each timed sighting's place along the trajectory.
+void reportSpeed(const Event& event, const PreparedEvent& prepared, const CoreResult& core, Solution& solution) {
+  const std::optional<double> epoch = earliestTime(prepared);
+  if (!solution.trajectory || !epoch) return;
+  Trajectory& t = *solution.trajectory;
+  const AlongTrack track = alongTrack(prepared, core, *epoch);
+  const VelocityFit fit = fitVelocity(track.points, event.clockOffsets);
+  solution.warnings.insert(solution.warnings.end(), fit.warnings.begin(), fit.warnings.end());
+  if (!fit.ok) return;
+  t.velocity = velocityOf(fit, *epoch, t.speed);
+  for (const ClockOffset& c : fit.offsets) t.clockOffsets.push_back(StationClock{c.station, c.offset, c.fitted, {}, {}});
+  const double start = beginLength(fit);
+  for (std::size_t k = 0; k < track.sightings.size(); ++k) {
+    SightingResult& r = solution.sightings[track.sightings[k]];
+    r.length = track.points[k].length;
+    r.timeFromBegin = fit.t[k];
+    r.velocity = fit.speed[k];
+    r.lag = track.points[k].length - (t.velocity->initial * fit.t[k] + start);
+  }
+}
+
+// The orbit from the begin point with the initial velocity, or a warning that says why there is none.
+void reportOrbit(const PreparedEvent& prepared, Solution& solution) {
+  if (!solution.trajectory) return;
+  const Trajectory& t = *solution.trajectory;
+  if (!earliestTime(prepared)) {
+    solution.warnings.push_back({"no-orbit-without-times", "the sightings carry no times: no speed, no orbit"});
+    return;
+  }
+  if (!t.velocity) {
+    solution.warnings.push_back({"no-orbit-without-velocity", "the timed sightings give no initial velocity: no orbit"});
+    return;
+  }
+  CoreResult line;
+  line.begin = t.begin.ecef;
+  line.direction = t.direction;
+  const OrbitResult result = computeOrbit(beginState(line, *t.velocity));
+  solution.warnings.insert(solution.warnings.end(), result.warnings.begin(), result.warnings.end());
+  if (!result.ok || !result.orbit) return;
+  solution.orbit = SolvedOrbit{*result.orbit, t.velocity->beginTime, t.begin.position, std::nullopt, 0};
+}
+
+// Times that go backwards, one time with two directions, a long span, times far from the event.
+void reportTiming(const Event& event, const PreparedEvent& prepared, Solution& solution) {
+  std::vector<TimedSighting> timed;
+  for (const PreparedSighting& s : prepared.sightings) {
+    if (s.time) timed.push_back(TimedSighting{s.station, s.index, *s.time, s.azimuth, s.elevation, sightingName(event, s)});
+  }
+  for (const TimingIssue& issue : timingIssues(timed, event.time)) solution.warnings.push_back({issue.code, issue.text});
 }
 
 }  // namespace
@@ -152,6 +205,9 @@ Solution solve(const Event& event) {
   if (core.status == SolveStatus::PointsOnly) {
     solution.warnings.push_back({"points-only", "fewer than two stations have two or more sightings: no trajectory, points only"});
   }
+  reportSpeed(event, prepared, core, solution);
+  reportOrbit(prepared, solution);
+  reportTiming(event, prepared, solution);
   if (event.refraction != Refraction::None && core.passes == tc::kMaxPasses) {
     solution.warnings.push_back({"refraction-not-settled", "the refraction passes did not settle to 1 cm in " +
                                 std::to_string(tc::kMaxPasses) + " passes"});

@@ -11,6 +11,7 @@ namespace sightline {
 namespace {
 
 std::string where(const TimedSighting& s) {
+  if (!s.name.empty()) return s.name;
   return "station " + std::to_string(s.station) + ", sighting " + std::to_string(s.index);
 }
 

@@ -18,6 +18,7 @@ struct TimedSighting {
   double time = 0.0;        ///< s, UTC, seconds since 1970-01-01T00:00:00Z (any common epoch works)
   double azimuth = 0.0;     ///< degrees from north through east
   double elevation = 0.0;   ///< degrees above the horizon
+  std::string name;         ///< how messages name it; empty: "station S, sighting K" by the indices
 };
 
 /// One finding about one sighting.

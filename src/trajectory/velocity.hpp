@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/diagnostics.hpp"
+
 namespace sightline {
 
 /// How the stations' clocks are treated (event key "clockOffsets": "fit" | "none").
@@ -34,11 +36,8 @@ struct ClockOffset {
   bool fitted = false;  ///< false: fixed at 0 (reference station, mode None, or fewer than 4 timed points)
 };
 
-/// A coded warning: `code` is stable and machine-readable, `text` is English.
-struct VelocityWarning {
-  std::string code;  ///< e.g. "constant-speed-fallback"
-  std::string text;
-};
+/// A coded warning (e.g. "constant-speed-fallback"): `code` is stable and machine-readable, `text` is English.
+using VelocityWarning = Warning;
 
 /// Result of fitVelocity(). The model is
 ///   length(t) = c + vInf*t - |a1|*exp(|a2|*t),   speed(t) = vInf - |a1||a2|*exp(|a2|*t),

@@ -12,6 +12,7 @@
 #include "trajectory/solver_core.hpp"
 #include "uncertainty/draw_pool.hpp"
 #include "uncertainty/draw.hpp"
+#include "uncertainty/speed_draws.hpp"
 #include "uncertainty/statistics.hpp"
 
 namespace sightline {
@@ -116,6 +117,8 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
   const std::size_t count = targets.size();
   const bool wantSpeed = line != nullptr && line->speed.has_value();
 
+  SpeedDraws speed(event, prepared, setup.nominal(), nominal, draws);
+
   std::vector<std::unique_ptr<DrawWorker>> workers;
   for (int t = 0; t < threads; ++t) workers.push_back(std::make_unique<DrawWorker>(setup));
 
@@ -128,6 +131,7 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
     const std::size_t slot = static_cast<std::size_t>(d);
     try {
       const CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
+      speed.record(slot, r);
       if (line != nullptr && !(r.hasLine && finite(r.direction))) return;
       DrawPoint* out = points.data() + slot * count;
       for (std::size_t k = 0; k < count; ++k) {
@@ -174,6 +178,7 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
                                                   " Monte Carlo draws (" + percent(100.0 * summary.failed / draws) +
                                                   ") gave no solution; the uncertainties describe the others"});
   }
+  speed.summarise(nominal);
   if (kept.size() < 2) return;
 
   std::vector<Vector3> offsets(kept.size());
