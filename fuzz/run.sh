@@ -8,12 +8,16 @@ set -euo pipefail
 seconds=${1:?usage: fuzz/run.sh SECONDS}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-build="$root/build-fuzz"
+# SIGHTLINE_FUZZ_BUILD: a build folder configured with clang and -DSIGHTLINE_FUZZ=ON
+# already (CI's sanitizer build); otherwise build-fuzz is configured here.
+build="${SIGHTLINE_FUZZ_BUILD:-$root/build-fuzz}"
 out="$here/out"
 mkdir -p "$out"
 
-cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSIGHTLINE_FUZZ=ON -DSIGHTLINE_BUILD_TESTS=OFF -DSIGHTLINE_BUILD_BENCHMARKS=OFF >/dev/null
+if [ -z "${SIGHTLINE_FUZZ_BUILD:-}" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSIGHTLINE_FUZZ=ON -DSIGHTLINE_BUILD_TESTS=OFF -DSIGHTLINE_BUILD_BENCHMARKS=OFF -DSIGHTLINE_BUILD_PYTHON=OFF >/dev/null
+fi
 cmake --build "$build" -j2 --target sightline_fuzzers
 
 mapfile -t fuzzers < "$build/fuzzers.txt"

@@ -108,6 +108,16 @@ HeightReference heightsFromName(const std::string& heights) {
   return heights == "ellipsoid" ? HeightReference::Ellipsoid : HeightReference::MeanSeaLevel;
 }
 
+// The file names of `paths` without their folders ("-" stays "-").
+std::vector<std::string> baseNames(const std::vector<std::string>& paths) {
+  std::vector<std::string> names;
+  for (const std::string& path : paths) {
+    const std::size_t slash = path.find_last_of('/');
+    names.push_back(slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1));
+  }
+  return names;
+}
+
 std::string joined(const std::vector<std::string>& names) {
   std::string out;
   for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
@@ -147,8 +157,11 @@ int runSolve(const Context& c, const SolveOptions& o) {
   std::string error;
   if (!writeOutput(c, o.output, report, error)) return c.message(kExitOutput, error);
   if (!o.plot.empty()) {
+    // The figure's subtitle names the inputs by their base names: full paths run off the page.
+    OutputContext figureContext = context;
+    figureContext.source = joined(baseNames(o.inputs));
     std::string figure;
-    if (!drawFigure(*figureFormatOf(o.plot), event, solution, context, figure, error))
+    if (!drawFigure(*figureFormatOf(o.plot), event, solution, figureContext, figure, error))
       return c.message(kExitOutput, o.plot + ": " + error);
     if (!writeFileAtomically(o.plot, figure, error)) return c.message(kExitOutput, error);
   }

@@ -338,6 +338,14 @@ TEST_F(EcsvEvent, OneStationPerFileCorrectedRefractionEarliestTime) {
   EXPECT_EQ(r.event.name, "ev_20261114_210307");
 }
 
+TEST_F(EcsvEvent, TheNetworksEventCodeNamesTheEvent) {
+  const std::string a = write("cam_a.ecsv", minimalFile("#   event: ev_old_name\n#   event_codename: 20261114_210307_X\n"));
+  const std::string b = write("cam_b.ecsv", minimalFile(""));
+  const EventReadResult r = readEcsvPaths({a, b});
+  ASSERT_FALSE(r.error) << r.error->text();
+  EXPECT_EQ(r.event.name, "20261114_210307_X");
+}
+
 TEST_F(EcsvEvent, NameFallsBackToTheFirstFile) {
   const std::string a = write("first_cam.ecsv", minimalFile(""));
   const std::string b = write("second_cam.ecsv", minimalFile(""));
