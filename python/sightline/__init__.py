@@ -13,6 +13,9 @@ elevations in degrees above the station's horizon; ranges and lengths in
 metres; residuals and refraction in arcseconds; speeds in m/s; times ISO 8601
 UTC in the dicts, seconds since 1970-01-01T00:00:00Z in sightings_table().
 
+batch_events() and batch_record() give the records of ``sightline batch``
+one event at a time, for a task scheduler such as Dask (examples/python/dask_batch.py).
+
 Bad input raises InputError (a ValueError) with the message the command line
 prints after "sightline: "; an event without a solution is a result whose
 "status" says why, not an exception.
@@ -26,7 +29,7 @@ from ._sightline import InputError
 
 __version__ = _sightline.__version__
 
-__all__ = ["InputError", "__version__", "orbit", "read_ecsv", "read_event", "sightings_table", "solve"]
+__all__ = ["InputError", "__version__", "batch_events", "batch_record", "orbit", "read_ecsv", "read_event", "sightings_table", "solve"]
 
 
 def _paths(inputs):
@@ -140,3 +143,106 @@ def sightings_table(solution):
         else:
             table[key] = np.asarray(values, dtype=np.float64)
     return table
+
+
+def _json_lines_events(path):
+    """The events of the JSON Lines file `path`: one per non-blank line, id PATH:LINE (line from 1)."""
+    try:
+        with open(path, "rb") as file:
+            content = file.read()
+    except OSError:
+        # The C++ reader says why, in the command line's words.
+        return [{"id": path, "source": "file", "paths": [path]}]
+    events = []
+    for number, line in enumerate(content.split(b"\n"), start=1):
+        if line.strip(b" \t\r"):
+            text = line.decode("utf-8", "surrogateescape")
+            events.append({"id": "%s:%d" % (path, number), "source": "line", "text": text})
+    return events
+
+
+def _folder_events(folder):
+    """The .json event files and the sub-folders of ECSV files of `folder`, sorted by name."""
+    try:
+        with _os.scandir(folder) as scan:
+            entries = sorted(scan, key=lambda entry: _os.fsencode(entry.name))
+    except OSError as error:
+        return [{"id": folder, "source": "unreadable",
+                 "text": "%s: cannot read the folder: %s" % (folder, error.strerror)}]
+    events = []
+    for entry in entries:
+        path = _os.path.join(folder, entry.name)
+        if entry.is_dir():
+            try:
+                with _os.scandir(path) as scan:
+                    names = sorted((e.name for e in scan if _os.path.splitext(e.name)[1] == ".ecsv" and e.is_file()),
+                                   key=_os.fsencode)
+            except OSError:
+                names = []
+            if names:
+                events.append({"id": path, "source": "folder", "paths": [_os.path.join(path, n) for n in names]})
+        elif _os.path.splitext(entry.name)[1] == ".json":
+            events.append({"id": path, "source": "file", "paths": [path]})
+    return events
+
+
+def batch_events(inputs):
+    """The events of ``sightline batch INPUT...``, in order, as small picklable dicts.
+
+    inputs: a path or a list of paths, as given to ``sightline batch``: JSON
+        Lines files (".jsonl": one event per non-blank line, id "PATH:LINE"),
+        event files (JSON, id the path) and folders (their ".json" event files
+        and their sub-folders of ECSV files, one event each, sorted by name).
+
+    Returns a list of {"id", "index" (position from 0), "source": "line" |
+    "file" | "folder" | "unreadable", and "text" (the line; or why the input
+    cannot be read) or "paths" (the files to read)}, the ids and indices that
+    ``sightline batch`` gives the same inputs. Nothing is read but the listing
+    and the JSON Lines files: every event is read and checked by batch_record().
+    """
+    events = []
+    for path in _paths(inputs):
+        if path != "-" and _os.path.isdir(path):
+            events.extend(_folder_events(path))
+        elif path.endswith(".jsonl"):
+            events.extend(_json_lines_events(path))
+        else:
+            events.append({"id": path, "source": "file", "paths": [path]})
+    for index, event in enumerate(events):
+        event["index"] = index
+    return events
+
+
+def batch_record(event, *, mc=None, seed=None, refraction=None, heights="msl", line=False):
+    """The record of one event of batch_events(), as ``sightline batch`` writes it.
+
+    event: a dict of batch_events() (or one like it: "id", "index", "source",
+        and "text" or "paths").
+    mc: Monte Carlo draws (0: none); the event's own otherwise (``--mc``).
+    seed: base of the event's seed (whole number, 0 or more; ``--seed``); the
+        draws use SplitMix64(seed xor FNV-1a(id)), or the event's own seed in
+        place of `seed` when None, so a record does not depend on where or
+        with which other events it is solved.
+    refraction: "none", "corrected" or "apparent"; the event's own otherwise.
+    heights: what ECSV station heights are measured from: "msl" or "ellipsoid".
+    line: True for the record's line of JSON Lines (a str ending in a newline),
+        byte for byte as ``sightline batch`` writes it, rather than a dict.
+
+    Returns the record dict {"id", "index", "status": "solved" | "no-solution"
+    | "input-error", "solution": the solution dict of ``sightline solve
+    --format json`` or None, "error": the message ``sightline solve`` prints
+    after "sightline: " or None, "elapsed": s (wall clock) to read, solve and
+    write it}. An event that is not valid is a record with its error, never an
+    exception. The draws run on the
+    calling thread without the GIL; one event per core is the parallel work.
+
+    Raises ValueError for a bad keyword value or an event dict without the keys above.
+    """
+    try:
+        source, text, paths = event["source"], event.get("text", ""), event.get("paths", [])
+        record = _sightline.batch_record(source, event["id"], event["index"],
+                                         text.encode("utf-8", "surrogateescape"),
+                                         [_os.fsdecode(p) for p in paths], heights, refraction, mc, seed)
+    except KeyError as missing:
+        raise ValueError("event: expected a dict of batch_events() with %s" % missing) from None
+    return record if line else _json.loads(record)

@@ -1,6 +1,6 @@
 # Type stubs of the package sightline (units in the docstrings of __init__.py).
 import os
-from typing import Any, Iterable, Literal, Union
+from typing import Any, Iterable, Literal, TypedDict, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -45,3 +45,39 @@ def orbit(
 
 def sightings_table(solution: dict[str, Any]) -> dict[str, npt.NDArray[Any]]:
     """Per-sighting arrays: station (index), time (s since 1970 UTC), timeFromBegin (s), latitude/longitude (deg), height (m), range (m), residual (arcsec), length (m), velocity (m/s), lag (m)."""
+
+class BatchEvent(TypedDict, total=False):
+    """One event of `sightline batch`: id, index (from 0), source, and text (the JSON line) or paths."""
+
+    id: str
+    index: int
+    source: Literal["line", "file", "folder", "unreadable"]
+    text: str
+    paths: list[str]
+
+def batch_events(inputs: Union[Path, Iterable[Path]]) -> list[BatchEvent]:
+    """The events of `sightline batch INPUT...` in order, with its ids and indices."""
+
+@overload
+def batch_record(
+    event: BatchEvent,
+    *,
+    mc: int | None = ...,
+    seed: int | None = ...,
+    refraction: Refraction | None = ...,
+    heights: Heights = ...,
+    line: Literal[False] = ...,
+) -> dict[str, Any]:
+    """The record of one event as `sightline batch` writes it: id, index, status, solution, error, elapsed (s)."""
+
+@overload
+def batch_record(
+    event: BatchEvent,
+    *,
+    mc: int | None = ...,
+    seed: int | None = ...,
+    refraction: Refraction | None = ...,
+    heights: Heights = ...,
+    line: Literal[True],
+) -> str:
+    """The record's JSON Lines line, byte for byte as `sightline batch` writes it (ending in a newline)."""

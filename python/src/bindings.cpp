@@ -2,7 +2,8 @@
 // between Python values and the event pipeline that the command line uses
 // (src/app/solve_event.hpp), and nothing else. Events and solutions cross as
 // the JSON texts of the event and solution formats, so that Python sees exactly
-// what `sightline solve --format json` writes. The package sightline/
+// what `sightline solve --format json` writes, and batch records as the lines
+// that `sightline batch` writes (src/app/batch.hpp). The package sightline/
 // (python/sightline/__init__.py) turns the texts into dicts.
 #include <cmath>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include "app/batch.hpp"
 #include "app/solve_event.hpp"
 #include "common/version.hpp"
 #include "formats/event_json.hpp"
@@ -173,6 +175,51 @@ std::string orbitDocument(const std::variant<double, std::string>& time, double 
   return out.str();
 }
 
+/// How a batch event is read, by the name that sightline.batch_events() gives it.
+BatchSource batchSourceOf(const std::string& name) {
+  if (name == "line") return BatchSource::EventLine;
+  if (name == "file") return BatchSource::EventFile;
+  if (name == "folder") return BatchSource::EcsvFolder;
+  if (name == "unreadable") return BatchSource::Unreadable;
+  throw py::value_error("source: expected \"line\", \"file\", \"folder\" or \"unreadable\", found \"" + name + "\"");
+}
+
+/// The record line of one batch event, exactly as `sightline batch` writes it
+/// (JSON Lines, "elapsed" last, ending in "\n"), by the same code
+/// (solveBatchEvent, recordLine).
+/// Given:
+///   source   "line" (`text` is the event's JSON), "file" (`paths[0]` is an
+///            event file), "folder" (`paths` are the ECSV files of one event)
+///            or "unreadable" (`text` says why the input cannot be listed)
+///   id       the event's id (FILE:LINE, the file or the folder path): it names
+///            the event in messages and seeds its draws (batchEventSeed)
+///   index    its position in the whole input list, from 0
+///   heights  "msl" or "ellipsoid": what ECSV station heights are measured from
+///   refraction, draws, seed  as `sightline batch --refraction --mc --seed`
+/// Returned:
+///   the record line; the draws run on the calling thread without the GIL.
+std::string batchRecordLine(const std::string& source, const std::string& id, std::size_t index,
+                            const std::string& text, const std::vector<std::string>& paths, const std::string& heights,
+                            const std::optional<std::string>& refraction, std::optional<int> draws,
+                            std::optional<std::uint64_t> seed) {
+  const SolveSettings checked = settingsOf(refraction, draws, seed, std::nullopt);
+  BatchSettings settings;
+  settings.refraction = checked.refraction;
+  settings.draws = checked.draws;
+  settings.seed = checked.seed;
+  settings.ecsvHeights = heightReferenceOf(heights);
+  BatchEvent event;
+  event.id = id;
+  event.index = index;
+  event.source = batchSourceOf(source);
+  event.paths = paths;
+  (event.source == BatchSource::Unreadable ? event.error : event.text) = text;
+  if (event.source == BatchSource::EventFile && paths.size() != 1)
+    throw py::value_error("paths: expected one event file for source \"file\", found " + std::to_string(paths.size()));
+  py::gil_scoped_release released;
+  return recordLine(solveBatchEvent(event, settings));
+}
+
 using Json = nlohmann::json;
 
 /// The number at `key` of `object`; NaN when it is absent, null or not a number.
@@ -261,6 +308,9 @@ PYBIND11_MODULE(_sightline, m) {
   m.def("orbit", &orbitDocument, py::arg("time"), py::arg("latitude"), py::arg("longitude"), py::arg("height"),
         py::arg("azimuth"), py::arg("elevation"), py::arg("speed"),
         "Orbit JSON (sightline-orbit) of a radiant: degrees, metres, speed in km/s.");
+  m.def("batch_record", &batchRecordLine, py::arg("source"), py::arg("id"), py::arg("index"), py::arg("text"),
+        py::arg("paths"), py::arg("heights"), py::arg("refraction"), py::arg("mc"), py::arg("seed"),
+        "The JSON Lines record of one batch event, as `sightline batch` writes it.");
   m.def("sighting_columns", &sightingColumns, py::arg("solution_json"),
         "Per-sighting columns (lists) of a solution's JSON text.");
 }
