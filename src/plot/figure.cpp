@@ -29,7 +29,7 @@ namespace {
 
 // Canvas and panels, figure units (pixels or points).
 constexpr double kWidth = 1280.0;
-constexpr double kPanelsBottom = 712.0;       // below the lowest axis titles
+constexpr double kPanelsBottom = 1055.0;      // below the lowest axis titles
 constexpr double kLegendRow = 21.0;           // height of a legend row
 constexpr double kLegendColumnWidth = 240.0;  // width of a legend column
 constexpr double kCaptionLine = 19.0;         // height of a caption line
@@ -52,6 +52,9 @@ constexpr double kMinEllipsePixels = 12.0;    // 1-sigma ellipses are enlarged t
 constexpr double kMaxCommonEllipse = 0.25;    // ellipses share one factor unless it would make one wider than this part of the map
 constexpr double kMinResidualAxis = 0.01;     // arcsec: residuals below this are zero, the axis spans at least +-this
 constexpr double kBandReach = 4.0;            // residual axes reach at most this many times the largest residual to show a band
+constexpr double kFaintRadius = 3.8;          // point-to-point speeds, faint marks
+constexpr double kFaintAlpha = 0.55;          // opacity of the faint marks
+constexpr double kSpeedOutlier = 5.0;         // point-to-point speeds farther from the model than this many typical deviations lie beyond the frame
 constexpr double kPi = std::numbers::pi;
 
 // Okabe and Ito's qualitative palette (without black, used for the trajectory),
@@ -1019,9 +1022,169 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
            "residual (arcsec)", empty ? 0 : 8, empty ? 0 : 6, xMinStep);
 }
 
+// ---------------------------------------------------------------- lag and speed against time
+
+// The data range (lo, hi) of a panel against time, padded; `empty` when nothing was added.
+struct Extent {
+  double x0 = std::numeric_limits<double>::infinity(), x1 = -x0, y0 = x0, y1 = -x0;
+  void add(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+  }
+  bool empty() const { return !(x0 <= x1); }
+  // Scales over `f`, with room around the data (`minY`: least span of the values).
+  std::array<Scale, 2> scales(const FigureRect& f, double minY) {
+    if (empty()) x0 = x1 = 0.0, y0 = y1 = 0.0;
+    padRange(x0, x1, 0.05, 0.1);
+    padRange(y0, y1, 0.1, minY);
+    return {Scale{x0, x1, f.x, f.x + f.width}, Scale{y0, y1, f.y + f.height, f.y}};
+  }
+};
+
+// A white frame with its title, and grid lines unless empty.
+void startTimePanel(cairo_t* cr, const FigureRect& f, const Scale& x, const Scale& y, const std::string& title,
+                    const std::string& remark, bool empty) {
+  drawPanelTitle(cr, f, title, remark);
+  cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+  rectPath(cr, f);
+  cairo_fill(cr);
+  if (!empty) drawGridLines(cr, f, x, y, 8, 5);
+}
+
+// A horizontal line at `value` across the frame (zero lag).
+void drawLevel(cairo_t* cr, const FigureRect& f, const Scale& y, double value) {
+  setGrey(cr, 0.35);
+  cairo_set_line_width(cr, 1.0);
+  cairo_move_to(cr, f.x, y(value));
+  cairo_line_to(cr, f.x + f.width, y(value));
+  cairo_stroke(cr);
+}
+
+// Lag (m) of each timed sighting against its time from the begin (s), in its station's marker.
+void drawLag(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
+  const FigureRect& f = layout.lag;
+  Extent extent;
+  for (const TimePoint& p : scene.lags) extent.add(p.time, p.value);
+  const bool empty = extent.empty();
+  if (!empty) extent.add(extent.x0, 0.0);  // zero lag always in view
+  const auto [x, y] = extent.scales(f, 10.0);
+  startTimePanel(cr, f, x, y, "Lag",
+                 scene.lagNote.empty() ? "length minus the initial speed's, per station" : scene.lagNote, empty);
+  cairo_save(cr);
+  clipTo(cr, f);
+  if (!empty) drawLevel(cr, f, y, 0.0);
+  for (const TimePoint& p : scene.lags) drawStationMarker(cr, p.station, x(p.time), y(p.value), kPointRadius, true);
+  cairo_restore(cr);
+  if (empty) drawEmpty(cr, f, scene.lagNote);
+  drawFrame(cr, f);
+  drawAxes(cr, f, x, y, "time from begin (s)", "lag (m)", empty ? 0 : 8, empty ? 0 : 5);
+}
+
+// The model's speed (km/s) at `t` (s), by straight lines between its samples.
+double speedAt(const std::vector<SpeedSample>& model, double t) {
+  if (model.empty()) return NAN;
+  if (t <= model.front().time) return model.front().speed;
+  for (std::size_t i = 1; i < model.size(); ++i)
+    if (t <= model[i].time) {
+      const SpeedSample &a = model[i - 1], &b = model[i];
+      return b.time > a.time ? a.speed + (t - a.time) / (b.time - a.time) * (b.speed - a.speed) : b.speed;
+    }
+  return model.back().speed;
+}
+
+// Whether each point-to-point speed is near enough the model to set the frame: within
+// kSpeedOutlier times the median distance from it (km/s), so that a few wild pairs of
+// close sightings do not flatten the curve.
+std::vector<bool> nearTheModel(const FigureScene& scene) {
+  std::vector<double> off;
+  for (const TimePoint& p : scene.pointSpeeds) off.push_back(std::fabs(p.value - speedAt(scene.speedModel, p.time)));
+  std::vector<double> sorted = off;
+  std::sort(sorted.begin(), sorted.end());
+  const double typical = sorted.empty() ? 0.0 : sorted[sorted.size() / 2];
+  std::vector<bool> near;
+  for (double d : off) near.push_back(std::isfinite(d) && d <= std::max(kSpeedOutlier * typical, 0.5));
+  return near;
+}
+
+// The model's 1-sigma band, grey with dashed edges.
+void drawSpeedBand(cairo_t* cr, const std::vector<SpeedSample>& band, const Scale& x, const Scale& y) {
+  if (band.size() < 2) return;
+  cairo_new_path(cr);
+  for (std::size_t i = 0; i < band.size(); ++i) (i ? cairo_line_to : cairo_move_to)(cr, x(band[i].time), y(band[i].speed + band[i].sigma));
+  for (std::size_t i = band.size(); i-- > 0;) cairo_line_to(cr, x(band[i].time), y(band[i].speed - band[i].sigma));
+  cairo_close_path(cr);
+  setGrey(cr, 0.5, 0.2);
+  cairo_fill(cr);
+  setGrey(cr, 0.4, 0.8);
+  cairo_set_line_width(cr, 1.0);
+  const double dash[] = {4.0, 3.0};
+  cairo_set_dash(cr, dash, 2, 0.0);
+  for (double sign : {1.0, -1.0}) {
+    for (std::size_t i = 0; i < band.size(); ++i)
+      (i ? cairo_line_to : cairo_move_to)(cr, x(band[i].time), y(band[i].speed + sign * band[i].sigma));
+    cairo_stroke(cr);
+  }
+  cairo_set_dash(cr, nullptr, 0, 0.0);
+}
+
+// A faint outline in the station's colour and marker: a point-to-point speed.
+void drawFaintMark(cairo_t* cr, std::size_t station, double px, double py) {
+  cairo_new_path(cr);
+  markerPath(cr, stationMarker(station), px, py, kFaintRadius);
+  setStation(cr, station, kFaintAlpha);
+  cairo_set_line_width(cr, 1.2);
+  cairo_stroke(cr);
+}
+
+// A remark in the frame's top right corner on a white ground.
+void drawCornerRemark(cairo_t* cr, const FigureRect& f, const std::string& text) {
+  setFont(cr, kTickSize, false, true);
+  const Box b = textBox(cr, text, f.x + f.width - 6.0, f.y + 5.0, 1.0, 0.0);
+  cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.85);
+  cairo_rectangle(cr, b.x0 - 3.0, b.y0 - 1.0, b.x1 - b.x0 + 6.0, b.y1 - b.y0 + 2.0);
+  cairo_fill(cr);
+  setGrey(cr, 0.3);
+  drawText(cr, text, f.x + f.width - 6.0, f.y + 5.0, 1.0, 0.0);
+}
+
+// Speed (km/s) against time from the begin (s): the model's band, the point-to-point speeds
+// faint in their stations' colours, the model's curve on top.
+void drawSpeed(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
+  const FigureRect& f = layout.speed;
+  Extent extent;
+  for (const SpeedSample& s : scene.speedModel) extent.add(s.time, s.speed);
+  for (const SpeedSample& s : scene.speedBand) extent.add(s.time, s.speed - s.sigma), extent.add(s.time, s.speed + s.sigma);
+  const std::vector<bool> near = nearTheModel(scene);
+  std::size_t beyond = 0;
+  for (std::size_t i = 0; i < scene.pointSpeeds.size(); ++i) {
+    if (near[i]) extent.add(scene.pointSpeeds[i].time, scene.pointSpeeds[i].value);
+    else ++beyond;
+  }
+  const bool empty = extent.empty();
+  const auto [x, y] = extent.scales(f, 0.5);
+  startTimePanel(cr, f, x, y, "Speed",
+                 scene.speedNote.empty() ? "model \u00b11\u03c3, point to point faint" : scene.speedNote, empty);
+  cairo_save(cr);
+  clipTo(cr, f);
+  drawSpeedBand(cr, scene.speedBand, x, y);
+  for (const TimePoint& p : scene.pointSpeeds) drawFaintMark(cr, p.station, x(p.time), y(p.value));
+  setGrey(cr, 0.0);
+  cairo_set_line_width(cr, 1.8);
+  for (std::size_t i = 0; i < scene.speedModel.size(); ++i)
+    (i ? cairo_line_to : cairo_move_to)(cr, x(scene.speedModel[i].time), y(scene.speedModel[i].speed));
+  cairo_stroke(cr);
+  cairo_restore(cr);
+  if (empty) drawEmpty(cr, f, scene.speedNote);
+  if (beyond > 0)
+    drawCornerRemark(cr, f, std::to_string(beyond) + (beyond == 1 ? " point-to-point speed" : " point-to-point speeds") +
+                                " beyond the frame");
+  drawFrame(cr, f);
+  drawAxes(cr, f, x, y, "time from begin (s)", "speed (km/s)", empty ? 0 : 8, empty ? 0 : 5);
+}
+
 // ---------------------------------------------------------------- legend and caption
 
-enum class LegendKind { Station, Track, Begin, End, SightLine, Ray, Ellipse, Fitted, Band, Point };
+enum class LegendKind { Station, Track, Begin, End, SightLine, Ray, Ellipse, Fitted, Band, Point, SpeedModel, PointSpeed };
 
 struct LegendEntry {
   LegendKind kind;
@@ -1079,6 +1242,10 @@ std::vector<LegendEntry> legendEntries(const FigureScene& scene, const std::vect
   if (!scene.residuals.empty())
     entries.push_back({LegendKind::Band, 0,
                        sameSigma(scene) ? "\u00b11\u03c3 of the sightings (residuals)" : "\u00b11\u03c3 of a station (residuals)", ""});
+  if (!scene.speedModel.empty())
+    entries.push_back({LegendKind::SpeedModel, 0,
+                       scene.speedBand.empty() ? "speed model (speed)" : "speed model, ±1σ band (speed)", ""});
+  if (!scene.pointSpeeds.empty()) entries.push_back({LegendKind::PointSpeed, 0, "point-to-point speeds (speed)", ""});
   if (!scene.ellipses.empty() && !scales.empty()) entries.push_back({LegendKind::Ellipse, 0, ellipseLegend(scene, scales), ""});
   return entries;
 }
@@ -1151,6 +1318,20 @@ void drawLegend(cairo_t* cr, const FigureLayout& layout, const std::vector<Legen
         cairo_rectangle(cr, sx - 11.0, cy - 6.0, 22.0, 12.0);
         cairo_fill(cr);
         break;
+      case LegendKind::SpeedModel:
+        setGrey(cr, 0.5, 0.2);
+        cairo_rectangle(cr, sx - 11.0, cy - 6.0, 22.0, 12.0);
+        cairo_fill(cr);
+        setGrey(cr, 0.0);
+        cairo_set_line_width(cr, 1.8);
+        cairo_move_to(cr, sx - 11.0, cy + 2.0);
+        cairo_line_to(cr, sx + 11.0, cy - 2.0);
+        cairo_stroke(cr);
+        break;
+      case LegendKind::PointSpeed:
+        drawFaintMark(cr, 0, sx - 6.0, cy + 2.0);
+        drawFaintMark(cr, 1, sx + 6.0, cy - 2.0);
+        break;
     }
     setGrey(cr, 0.1);
     const double room = span * columnWidth - 34.0;
@@ -1179,6 +1360,8 @@ void drawFigure(cairo_t* cr, const FigureLayout& layout, const FigureScene& scen
   const std::vector<EllipseScale> scales = drawGround(cr, layout, scene);
   drawProfile(cr, layout, scene);
   drawResiduals(cr, layout, scene);
+  drawLag(cr, layout, scene);
+  drawSpeed(cr, layout, scene);
   drawLegend(cr, layout, legendEntries(scene, scales, &event));
   drawCaption(cr, layout);
 }
@@ -1248,6 +1431,8 @@ FigureLayout figureLayout(const FigureScene& scene) {
   layout.ground = {100.0, 100.0, 560.0, 560.0};
   layout.profile = {810.0, 100.0, 430.0, 235.0};
   layout.residuals = {810.0, 425.0, 430.0, 235.0};
+  layout.lag = {100.0, 765.0, 560.0, 235.0};
+  layout.speed = {810.0, 765.0, 430.0, 235.0};
   // The ellipse entry's text does not change the count; scales are not needed here.
   layout.legendColumns = static_cast<int>((kWidth - 2.0 * kMargin) / kLegendColumnWidth);
   const std::vector<LegendEntry> entries = legendEntries(scene, std::vector<EllipseScale>(scene.ellipses.size()), nullptr);

@@ -25,6 +25,8 @@ struct FigureLayout {
   FigureRect ground;     ///< data frame of the ground map (square: equal scale on both axes)
   FigureRect profile;    ///< data frame of the height profile
   FigureRect residuals;  ///< data frame of the residuals
+  FigureRect lag;        ///< data frame of the lag against time, below the map
+  FigureRect speed;      ///< data frame of the speed against time, below the residuals
   FigureRect legend;     ///< legend block, below the panels
   FigureRect caption;    ///< key figures, below the legend
   int legendColumns = 1;
@@ -32,7 +34,8 @@ struct FigureLayout {
   std::vector<std::string> captionLines;  ///< the scene's caption, wrapped to the caption's width
 };
 
-/// The layout of `scene`'s figure: fixed panels, a legend and a caption that grow with
+/// The layout of `scene`'s figure: fixed panels (the map, with the lag below it; the profile,
+/// residuals and speed stacked on the right), a legend and a caption that grow with
 /// the number of stations and caption lines.
 FigureLayout figureLayout(const FigureScene& scene);
 

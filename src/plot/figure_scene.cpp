@@ -4,6 +4,7 @@
 #include <GeographicLib/LocalCartesian.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -20,6 +21,8 @@ constexpr double kArcsecPerDegree = 3600.0;
 constexpr int kTrackSamples = 32;              // samples of the trajectory line, begin to end
 constexpr double kDefaultRayKm = 100.0;        // km, azimuth rays when no point gives a range
 constexpr double kJacobianStepMetres = 100.0;  // m, step for the map's local axes at a point
+constexpr int kSpeedSamples = 64;              // samples of the speed model's curve, begin to the last timed sighting
+constexpr const char* kNoSpeedModel = "no times: no speed model";
 
 bool finite(const GeodeticPosition& p) {
   return std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::isfinite(p.height);
@@ -350,6 +353,60 @@ void addNotes(bool hasTrajectory, bool hasLine, FigureScene& scene) {
     scene.residualNote = "no trajectory line: from the points found";
 }
 
+// Each timed sighting's lag (m) against its time from the begin (s), in the solution's order.
+void addLags(const Solution& solution, FigureScene& scene) {
+  for (const SightingResult& r : solution.sightings)
+    if (r.timeFromBegin && r.lag && std::isfinite(*r.timeFromBegin) && std::isfinite(*r.lag))
+      scene.lags.push_back({r.station, *r.timeFromBegin, *r.lag});
+}
+
+// The speed model (km/s) sampled from the begin time to the last timed sighting (s), and
+// its 1-sigma band at the Monte Carlo band's times.
+void addSpeedModel(const Velocity& v, double lastTime, FigureScene& scene) {
+  const double end = std::max({v.duration, lastTime, 0.0});
+  for (int i = 0; i <= kSpeedSamples; ++i) {
+    const double t = end * i / kSpeedSamples;
+    scene.speedModel.push_back({t, modelSpeed(v, t) / kMetresPerKm, 0.0});
+  }
+  if (!v.uncertainty) return;
+  for (const std::array<double, 2>& b : v.uncertainty->speedBand)
+    if (std::isfinite(b[0]) && std::isfinite(b[1]))
+      scene.speedBand.push_back({b[0], modelSpeed(v, b[0]) / kMetresPerKm, b[1] / kMetresPerKm});
+}
+
+// Point-to-point speeds (km/s): for each station, the length gained (m) over the time (s)
+// between consecutive timed sightings, at the pair's midpoint time.
+void addPointSpeeds(const Solution& solution, FigureScene& scene) {
+  std::vector<TimePoint> timed;  // value: length in m
+  for (const SightingResult& r : solution.sightings)
+    if (r.timeFromBegin && r.length && std::isfinite(*r.timeFromBegin) && std::isfinite(*r.length))
+      timed.push_back({r.station, *r.timeFromBegin, *r.length});
+  std::stable_sort(timed.begin(), timed.end(), [](const TimePoint& a, const TimePoint& b) {
+    return a.station != b.station ? a.station < b.station : a.time < b.time;
+  });
+  for (std::size_t k = 1; k < timed.size(); ++k) {
+    const TimePoint &a = timed[k - 1], &b = timed[k];
+    const double dt = b.time - a.time;
+    if (a.station != b.station || !(dt > 0.0)) continue;
+    scene.pointSpeeds.push_back({a.station, 0.5 * (a.time + b.time), (b.value - a.value) / dt / kMetresPerKm});
+  }
+}
+
+// Lag and speed against time; without a speed model, notes say why the panels are empty.
+void addTimeSeries(const Solution& solution, FigureScene& scene) {
+  const std::optional<Trajectory>& trajectory = solution.trajectory;
+  if (!drawableLine(solution) || !trajectory->velocity) {
+    scene.lagNote = scene.speedNote = drawableLine(solution) ? kNoSpeedModel : "no trajectory line";
+    return;
+  }
+  addLags(solution, scene);
+  double lastTime = 0.0;
+  for (const TimePoint& p : scene.lags) lastTime = std::max(lastTime, p.time);
+  addSpeedModel(*trajectory->velocity, lastTime, scene);
+  addPointSpeeds(solution, scene);
+  if (scene.lags.empty()) scene.lagNote = "no timed sightings with points";
+}
+
 // Upward 1-sigma (km) of a point, when known.
 std::optional<double> upSigmaKm(const SolvedPoint& p) {
   if (!p.uncertainty) return std::nullopt;
@@ -422,6 +479,10 @@ void addCaptionTail(const Solution& solution, FigureScene& scene) {
 
 }  // namespace
 
+double modelSpeed(const Velocity& v, double t) {
+  return v.vInf - std::fabs(v.a1) * std::fabs(v.a2) * std::exp(std::fabs(v.a2) * t);
+}
+
 MapPoint toMap(const GeodeticPosition& origin, double latitude, double longitude) {
   const GeographicLib::LocalCartesian frame(origin.latitude, origin.longitude, 0.0);
   double x = 0.0, y = 0.0, z = 0.0;
@@ -456,6 +517,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
   const ProfileAxis axis = profileAxisOf(solution.trajectory, hasLine, pointEcef, scene);
   addProfilePoints(solution, axis, scene);
   addResiduals(event, solution, scene);
+  addTimeSeries(solution, scene);
   addNotes(solution.trajectory.has_value(), hasLine, scene);
   if (hasLine)
     addLineCaption(event, solution, geoid, scene);

@@ -1,7 +1,8 @@
 // What a figure of a solution shows, in the units of its axes, before any
 // drawing: the ground map (km east and north of an origin on the ground), the
 // height profile (km along the track, km above the ellipsoid) and the
-// residuals (seconds or sighting number, arcseconds). figure.cpp draws it.
+// residuals (seconds or sighting number, arcseconds), the lag (seconds, metres)
+// and the speed (seconds, km/s) against time. figure.cpp draws it.
 #pragma once
 
 #include <cstddef>
@@ -69,6 +70,21 @@ struct ResidualPoint {
   double sigma = 0.0;     ///< arcseconds, the sighting's 1-sigma
 };
 
+/// A sighting's value against time: its lag, or a point-to-point speed between two
+/// consecutive timed sightings of one station.
+struct TimePoint {
+  std::size_t station = 0;  ///< index into Event::stations
+  double time = 0.0;        ///< s from the speed model's begin time, on the reference clock
+  double value = 0.0;       ///< lag: m (length minus initial speed times time, minus c); speed: km/s
+};
+
+/// A sample of the speed model, with its 1-sigma spread when known.
+struct SpeedSample {
+  double time = 0.0;   ///< s from the speed model's begin time, on the reference clock
+  double speed = 0.0;  ///< km/s, Earth-fixed: vInf - a1*a2*exp(a2*t)
+  double sigma = 0.0;  ///< km/s, 1 sigma over the Monte Carlo draws (0 when not known)
+};
+
 /// Everything a figure shows.
 struct FigureScene {
   std::string title;     ///< event name and time
@@ -95,8 +111,22 @@ struct FigureScene {
   std::vector<ResidualPoint> residuals;
   std::string residualNote;              ///< empty, or a short remark (e.g. why it is empty)
 
+  // Lag against time, per station (timed sightings only).
+  std::vector<TimePoint> lags;           ///< value in m
+  std::string lagNote;                   ///< empty, or a short remark (e.g. "no times: no speed model")
+
+  // Speed against time.
+  std::vector<SpeedSample> speedModel;   ///< the model's curve, begin time to the last timed sighting (sigma 0)
+  std::vector<SpeedSample> speedBand;    ///< the model's 1-sigma band at the Monte Carlo band's times; empty without one
+  std::vector<TimePoint> pointSpeeds;    ///< value in km/s, at the midpoint time of each pair of consecutive sightings
+  std::string speedNote;                 ///< empty, or a short remark (e.g. "no times: no speed model")
+
   std::vector<std::string> caption;  ///< lines of key figures
 };
+
+/// Speed (m/s) of the speed model `v` at `t` seconds from its begin time: vInf - a1*a2*exp(a2*t),
+/// with a1 (m) and a2 (1/s) as stored (zero for the Constant model).
+double modelSpeed(const Velocity& v, double t);
 
 class Geoid;
 

@@ -1,7 +1,7 @@
 // The figures of the examples, as the README shows them. Every run draws them
 // into a scratch folder and checks them; with SIGHTLINE_DOC_IMAGES=1 in the
 // environment they are written to doc/images instead:
-//   SIGHTLINE_DOC_IMAGES=1 build/tests/sightline_plot_tests --gtest_filter='DocImages*'
+//   SIGHTLINE_DOC_IMAGES=1 build/tests/sightline_plot_tests --gtest_filter='*DocImages*'
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -116,6 +116,8 @@ TEST_P(DocImages, DrawsTheExample) {
   EXPECT_GT(test::inkInside(png.get(), layout.ground), 500);
   EXPECT_GT(test::inkInside(png.get(), layout.profile), 200);
   EXPECT_GT(test::inkInside(png.get(), layout.residuals), 200);
+  EXPECT_GT(test::inkInside(png.get(), layout.lag), 200);
+  EXPECT_GT(test::inkInside(png.get(), layout.speed), 200);
 }
 
 INSTANTIATE_TEST_SUITE_P(

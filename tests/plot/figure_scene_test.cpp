@@ -301,7 +301,7 @@ TEST(FigureLayoutTest, PanelsSitSideBySideInsideTheCanvas) {
   for (const FigureCase& c : test::figureCases()) {
     const FigureLayout l = figureLayout(buildFigureScene(c.event, c.solution, ""));
     EXPECT_EQ(l.ground.width, l.ground.height) << c.name;
-    const std::vector<FigureRect> parts{l.ground, l.profile, l.residuals, l.legend, l.caption};
+    const std::vector<FigureRect> parts{l.ground, l.profile, l.residuals, l.lag, l.speed, l.legend, l.caption};
     for (std::size_t i = 0; i < parts.size(); ++i) {
       EXPECT_GE(parts[i].x, 0.0);
       EXPECT_LE(parts[i].x + parts[i].width, l.width) << c.name << " part " << i;

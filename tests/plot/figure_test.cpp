@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -94,6 +95,8 @@ TEST_P(EveryCase, PngHasTheLayoutsSizeAndInkInEveryPanel) {
   EXPECT_GT(inkInside(png.get(), layout.ground), 200);
   EXPECT_GT(inkInside(png.get(), layout.profile), 100);
   EXPECT_GT(inkInside(png.get(), layout.residuals), 100);
+  EXPECT_GT(inkInside(png.get(), layout.lag), 100);
+  EXPECT_GT(inkInside(png.get(), layout.speed), 100);
   EXPECT_GT(inkInside(png.get(), layout.caption), 100);
 }
 
@@ -117,6 +120,10 @@ TEST_P(EveryCase, EveryStationShowsInItsColourWhereItHasData) {
     bool hasPoint = false, hasResidual = false;
     for (const SightingResult& r : c.solution.sightings)
       if (r.station == s && r.hasPoint) hasPoint = hasResidual = true;
+    const std::vector<TimePoint> lags = buildFigureScene(c.event, c.solution, "").lags;
+    if (std::any_of(lags.begin(), lags.end(), [&](const TimePoint& p) { return p.station == s; })) {
+      EXPECT_GT(stationPixels(png.get(), layout.lag, s), 4) << c.event.stations[s].name << " in the lag";
+    }
     // Open markers of several stations overlap in crowded panels: a few pixels of each stay.
     if (hasPoint) {
       EXPECT_GT(stationPixels(png.get(), layout.profile, s), 4) << c.event.stations[s].name << " in the profile";
