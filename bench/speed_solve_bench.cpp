@@ -1,0 +1,73 @@
+// Cost of the speed model and clock offsets in solve(): one solve of
+// examples/three-stations.json as given (timed: the deceleration fit, the
+// clock offsets and the orbit) against the same event with its sightings'
+// times removed (no speed model, no orbit); target: the timed solve within
+// 2x of the untimed one. Then 10,000 Monte Carlo draws of the timed event on
+// two threads, wall time (target: under 1 s). Run with
+// --benchmark_repetitions=3 --benchmark_report_aggregates_only=true for medians.
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "formats/event_json.hpp"
+#include "trajectory/solve.hpp"
+#include "uncertainty/monte_carlo.hpp"
+
+namespace {
+
+using namespace sightline;
+
+/// examples/three-stations.json, read once (an empty event if it cannot be read: the benchmark then says so).
+Event threeStations() {
+  const std::string path = std::string(SIGHTLINE_EXAMPLES_DIR) + "/three-stations.json";
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  EventReadResult read = readEventJson(text.str(), path);
+  return read.error ? Event{} : read.event;
+}
+
+Event untimed(Event event) {
+  for (Station& station : event.stations)
+    for (Sighting& sighting : station.sightings) sighting.time.reset();
+  return event;
+}
+
+void solveBench(benchmark::State& state, const Event& event) {
+  if (event.stations.empty()) {
+    state.SkipWithError("examples/three-stations.json could not be read");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(solve(event));
+}
+
+// Timed: straight line, speed model with clock offsets, per-sighting lengths, orbit.
+void BM_SolveThreeStationsTimed(benchmark::State& state) { solveBench(state, threeStations()); }
+BENCHMARK(BM_SolveThreeStationsTimed)->Unit(benchmark::kMicrosecond);
+
+// The same sightings without times: the straight line only.
+void BM_SolveThreeStationsUntimed(benchmark::State& state) { solveBench(state, untimed(threeStations())); }
+BENCHMARK(BM_SolveThreeStationsUntimed)->Unit(benchmark::kMicrosecond);
+
+// 10,000 draws, each refitting the speed model (warm start) and the orbit; wall time.
+void BM_MonteCarlo10000ThreeStations(benchmark::State& state) {
+  const Event event = threeStations();
+  if (event.stations.empty()) {
+    state.SkipWithError("examples/three-stations.json could not be read");
+    return;
+  }
+  const Solution nominal = solve(event);
+  MonteCarloOptions options;
+  options.draws = 10000;
+  options.threads = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    Solution s = nominal;
+    estimateUncertainty(event, s, options);
+    benchmark::DoNotOptimize(s);
+  }
+}
+BENCHMARK(BM_MonteCarlo10000ThreeStations)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
