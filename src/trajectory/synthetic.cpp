@@ -59,6 +59,7 @@ std::vector<KnownFrame> knownFrames(const KnownTrajectory& trajectory, const Kno
     const double last = knownTime(trajectory, known.to * length);
     for (int k = 0; first + k / known.frameRate <= last + 1e-9; ++k) {
       const double tau = first + k / known.frameRate;
+      if (!(knownSpeed(trajectory, tau) > 0)) break;  // stopped: the model no longer describes a flight
       frames.push_back({knownLength(trajectory, tau) / length, tau});
     }
     return frames;

@@ -30,7 +30,8 @@ struct KnownTrajectory {
 /// spaced sightings (count >= 1; one sighting sees the middle of that part).
 /// With frameRate > 0 (frames per second, e.g. 25 or 50): one sighting per
 /// video frame, the first where the fireball is at `from`, then every
-/// 1/frameRate s of true time while it has not passed `to` (`count` unused).
+/// 1/frameRate s of true time while it has not passed `to` and still moves
+/// forward (`count` unused).
 /// Each sighting's time is the true time plus clockOffset.
 struct KnownStation {
   std::string name;
@@ -58,8 +59,9 @@ double knownLength(const KnownTrajectory& trajectory, double tau);
 double knownSpeed(const KnownTrajectory& trajectory, double tau);
 
 /// True time (s after beginTime) when the fireball is `length` metres from the
-/// begin point (>= 0; the speed must stay positive until then). Solved by
-/// bisection to a few nanoseconds.
+/// begin point (>= 0; the speed must stay positive until then, else the time
+/// returned is meaningless). Solved by bisection to a picosecond; with a1 = 0
+/// exactly length / speed.
 double knownTime(const KnownTrajectory& trajectory, double length);
 
 /// The true times (s after beginTime) at which `station` sees the fireball,
