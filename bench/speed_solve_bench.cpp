@@ -2,17 +2,21 @@
 // examples/three-stations.json as given (timed: the deceleration fit, the
 // clock offsets and the orbit) against the same event with its sightings'
 // times removed (no speed model, no orbit); target: the timed solve within
-// 2x of the untimed one. Then 10,000 Monte Carlo draws of the timed event on
+// 2x of the untimed one, with the speed fit and the orbit timed alone to
+// show where the difference goes. Then 10,000 Monte Carlo draws of the timed event on
 // two threads, wall time (target: under 1 s). Run with
 // --benchmark_repetitions=3 --benchmark_report_aggregates_only=true for medians.
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include "formats/event_json.hpp"
+#include "trajectory/along_track.hpp"
 #include "trajectory/solve.hpp"
+#include "trajectory/solver_core.hpp"
 #include "uncertainty/monte_carlo.hpp"
 
 namespace {
@@ -50,6 +54,35 @@ BENCHMARK(BM_SolveThreeStationsTimed)->Unit(benchmark::kMicrosecond);
 // The same sightings without times: the straight line only.
 void BM_SolveThreeStationsUntimed(benchmark::State& state) { solveBench(state, untimed(threeStations())); }
 BENCHMARK(BM_SolveThreeStationsUntimed)->Unit(benchmark::kMicrosecond);
+
+// The parts the timed solve adds, one at a time: the cold speed-model fit with
+// clock offsets on the example's nine timed points ...
+void BM_SpeedFitThreeStations(benchmark::State& state) {
+  const PreparedEvent prepared = prepare(threeStations());
+  if (prepared.sightings.empty()) {
+    state.SkipWithError("examples/three-stations.json could not be read");
+    return;
+  }
+  const CoreResult core = solveAsGiven(prepared);
+  const AlongTrack track = alongTrack(prepared, core, earliestTime(prepared).value_or(0.0));
+  for (auto _ : state) benchmark::DoNotOptimize(fitVelocity(track.points, ClockOffsetMode::Fit));
+}
+BENCHMARK(BM_SpeedFitThreeStations)->Unit(benchmark::kMicrosecond);
+
+// ... and the orbit from the begin point with the initial velocity.
+void BM_OrbitThreeStations(benchmark::State& state) {
+  const PreparedEvent prepared = prepare(threeStations());
+  if (prepared.sightings.empty()) {
+    state.SkipWithError("examples/three-stations.json could not be read");
+    return;
+  }
+  const CoreResult core = solveAsGiven(prepared);
+  const std::optional<double> epoch = earliestTime(prepared);
+  const VelocityFit fit = fitVelocity(alongTrack(prepared, core, epoch.value_or(0.0)).points, ClockOffsetMode::Fit);
+  const OrbitState begin = beginState(core, velocityOf(fit, epoch.value_or(0.0), std::nullopt));
+  for (auto _ : state) benchmark::DoNotOptimize(computeOrbit(begin));
+}
+BENCHMARK(BM_OrbitThreeStations)->Unit(benchmark::kMicrosecond);
 
 // 10,000 draws, each refitting the speed model (warm start) and the orbit; wall time.
 void BM_MonteCarlo10000ThreeStations(benchmark::State& state) {
