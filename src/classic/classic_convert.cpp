@@ -7,6 +7,7 @@
 #include <vector>
 
 
+#include "common/text.hpp"
 #include "earth/ellipsoid.hpp"
 #include "earth/frames.hpp"
 #include "earth/horizon.hpp"
@@ -28,13 +29,6 @@ InputError lineError(const std::string& fileName, int line, const std::string& m
   return InputError{fileName, line, 0, "", message};
 }
 
-// Leading and trailing blanks removed.
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
 
 // A number as short as it can be written and read back.
 std::string shortest(double x) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/text.hpp"
 #include "classic/run_control.hpp"
 #include "earth/ellipsoid.hpp"
 
@@ -31,15 +32,6 @@ std::string fieldName(int line) {
   return "refraction mode";
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
-
-std::string trimmed(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && isBlank(text[begin])) ++begin;
-  while (end > begin && isBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
 
 // The number of a line as written in the file ("0" when it has none).
 std::string writtenNumber(const std::string& text) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/text.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -21,21 +22,11 @@ Json number(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
 
 Json optionalNumber(const std::optional<double>& x) { return x ? number(*x) : Json(nullptr); }
 
-// printf into a std::string.
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
 
 // One figure with `pattern`, or "n/a" when it is absent or not a number.
 std::string figure(const char* pattern, std::optional<double> x) {
   if (!x || !std::isfinite(*x)) return "n/a";
-  return format(pattern, *x);
+  return formatted(pattern, *x);
 }
 
 std::string kmPerS(double speed) { return figure("%.3f km/s", speed / kMetresPerKilometre); }

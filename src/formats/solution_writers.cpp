@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/text.hpp"
 #include "earth/geoid.hpp"
 #include "formats/orbit_writers.hpp"
 #include "trajectory/time.hpp"
@@ -31,16 +32,6 @@ const char* statusKey(SolveStatus status) {
   return "no-geometry";
 }
 
-// printf into a std::string.
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
 
 // Height above mean sea level (metres) of a position, when the geoid is at hand.
 std::optional<double> heightMsl(const GeodeticPosition& p, const OutputContext& context) {
@@ -173,7 +164,7 @@ double unsignedZero(double x, int decimals) { return std::fabs(x) < 0.5 * std::p
 // " ± x" with the same format as the value, or nothing.
 std::string plusMinus(const char* pattern, std::optional<double> sigma) {
   if (!sigma) return "";
-  return " ± " + format(pattern, *sigma);
+  return " ± " + formatted(pattern, *sigma);
 }
 
 // "height 85.123 km  latitude 47.12345  longitude 11.54321", with 1-sigma spreads when known.
@@ -185,10 +176,10 @@ std::string pointText(const SolvedPoint& point, const OutputContext& context) {
     north = point.uncertainty->north;
     east = point.uncertainty->east;
   }
-  std::string out = format("height %.3f", p.height / kMetresPerKilometre) + plusMinus("%.3f", up) + " km";
-  if (const auto msl = heightMsl(p, context)) out += format(" (%.3f km above sea level)", *msl / kMetresPerKilometre);
-  out += format("  latitude %.5f", unsignedZero(p.latitude, 5)) + (north ? format(" ± %.0f m", *north) : "");
-  out += format("  longitude %.5f", unsignedZero(p.longitude, 5)) + (east ? format(" ± %.0f m", *east) : "");
+  std::string out = formatted("height %.3f", p.height / kMetresPerKilometre) + plusMinus("%.3f", up) + " km";
+  if (const auto msl = heightMsl(p, context)) out += formatted(" (%.3f km above sea level)", *msl / kMetresPerKilometre);
+  out += formatted("  latitude %.5f", unsignedZero(p.latitude, 5)) + (north ? formatted(" ± %.0f m", *north) : "");
+  out += formatted("  longitude %.5f", unsignedZero(p.longitude, 5)) + (east ? formatted(" ± %.0f m", *east) : "");
   return out;
 }
 
@@ -202,25 +193,25 @@ void writeVelocityText(std::ostream& out, const Event& event, const Velocity& v,
   const VelocityUncertainty* u = v.uncertainty ? &*v.uncertainty : nullptr;
   auto sigmaOf = [&](double VelocityUncertainty::*field) { return u ? std::optional(u->*field) : std::nullopt; };
   out << "\nVelocity (Earth-fixed, along the trajectory)\n";
-  out << format("  initial  %.3f", v.initial / kMetresPerKilometre) +
+  out << formatted("  initial  %.3f", v.initial / kMetresPerKilometre) +
              plusMinus("%.3f", kmPerS(sigmaOf(&VelocityUncertainty::initial))) + " km/s at the begin point, " +
              formatIsoTime(v.beginTime) + '\n';
-  out << format("  final    %.3f", v.final / kMetresPerKilometre) +
+  out << formatted("  final    %.3f", v.final / kMetresPerKilometre) +
              plusMinus("%.3f", kmPerS(sigmaOf(&VelocityUncertainty::final))) +
-             format(" km/s at the last timed sighting, %.3f s later\n", v.duration);
+             formatted(" km/s at the last timed sighting, %.3f s later\n", v.duration);
   if (v.average) {
-    out << format("  average  %.3f", *v.average / kMetresPerKilometre) + plusMinus("%.3f", kmPerS(averageSigma)) +
+    out << formatted("  average  %.3f", *v.average / kMetresPerKilometre) + plusMinus("%.3f", kmPerS(averageSigma)) +
                " km/s (straight line through the lengths and times)\n";
   }
   if (v.model == VelocityModel::Exponential) {
     out << "  model    exponential deceleration, length(t) = c + vInf t - |a1| exp(|a2| t)\n";
-    out << format("           a1 %.4g", v.a1) + plusMinus("%.2g", sigmaOf(&VelocityUncertainty::a1)) +
-               format(" m, a2 %.4g", v.a2) + plusMinus("%.2g", sigmaOf(&VelocityUncertainty::a2)) +
-               format(" 1/s, c %.1f m, vInf %.3f km/s\n", v.c, v.vInf / kMetresPerKilometre);
+    out << formatted("           a1 %.4g", v.a1) + plusMinus("%.2g", sigmaOf(&VelocityUncertainty::a1)) +
+               formatted(" m, a2 %.4g", v.a2) + plusMinus("%.2g", sigmaOf(&VelocityUncertainty::a2)) +
+               formatted(" 1/s, c %.1f m, vInf %.3f km/s\n", v.c, v.vInf / kMetresPerKilometre);
   } else {
-    out << format("  model    constant speed, length(t) = c + v t, c %.1f m\n", v.c);
+    out << formatted("  model    constant speed, length(t) = c + v t, c %.1f m\n", v.c);
   }
-  out << format("  RMS of the lengths %.1f m; times on the clock of ", v.rms) << stationName(event, v.referenceStation)
+  out << formatted("  RMS of the lengths %.1f m; times on the clock of ", v.rms) << stationName(event, v.referenceStation)
       << '\n';
 }
 
@@ -230,7 +221,7 @@ void writeClockOffsetsText(std::ostream& out, const Event& event, const Trajecto
   out << "\nClock offsets (station clock minus reference clock, s; positive: its times are later)\n";
   for (const StationClock& c : t.clockOffsets) {
     const bool reference = t.velocity && c.station == t.velocity->referenceStation;
-    out << format("  %-24s %+.3f", stationName(event, c.station).c_str(), unsignedZero(c.offset, 3)) +
+    out << formatted("  %-24s %+.3f", stationName(event, c.station).c_str(), unsignedZero(c.offset, 3)) +
                plusMinus("%.3f", c.sigma) + " s  " + (reference ? "reference" : c.fitted ? "fitted" : "not fitted")
         << '\n';
   }
@@ -318,7 +309,7 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
   out << "Status: " << statusText(solution.status) << '\n';
   std::size_t sightingCount = 0;
   for (const Station& s : event.stations) sightingCount += s.sightings.size();
-  out << format("Stations: %zu, sightings: %zu, refraction: %s, passes: %d\n", event.stations.size(), sightingCount,
+  out << formatted("Stations: %zu, sightings: %zu, refraction: %s, passes: %d\n", event.stations.size(), sightingCount,
                 refractionName(event.refraction), solution.passes);
   out << "Positions: geodetic WGS84 latitude and longitude in degrees, heights above the ellipsoid.\n";
 
@@ -328,19 +319,19 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
     out << "\nTrajectory\n";
     out << "  begin    " << pointText(t.begin, context) << '\n';
     out << "  end      " << pointText(t.end, context) << '\n';
-    out << format("  radiant  azimuth %.3f", t.radiantAzimuth) + plusMinus("%.3f", u ? std::optional(u->radiantAzimuth) : std::nullopt) +
-               format(" deg, elevation %.3f", t.radiantElevation) +
+    out << formatted("  radiant  azimuth %.3f", t.radiantAzimuth) + plusMinus("%.3f", u ? std::optional(u->radiantAzimuth) : std::nullopt) +
+               formatted(" deg, elevation %.3f", t.radiantElevation) +
                plusMinus("%.3f", u ? std::optional(u->radiantElevation) : std::nullopt) + " deg (where it came from)\n";
-    out << format("  length   %.3f", t.length / kMetresPerKilometre) +
+    out << formatted("  length   %.3f", t.length / kMetresPerKilometre) +
                plusMinus("%.3f", u ? std::optional(u->length / kMetresPerKilometre) : std::nullopt) + " km\n";
     if (t.speed) {
       std::optional<double> speedSigma;
       if (u && u->speed) speedSigma = *u->speed / kMetresPerKilometre;
-      out << format("  speed    %.3f", *t.speed / kMetresPerKilometre) + plusMinus("%.3f", speedSigma) + " km/s\n";
+      out << formatted("  speed    %.3f", *t.speed / kMetresPerKilometre) + plusMinus("%.3f", speedSigma) + " km/s\n";
     } else {
       out << "  speed    not known (the sightings carry no times)\n";
     }
-    out << format("  convergence angle %.2f deg (largest of the station pairs)\n", t.convergenceAngle);
+    out << formatted("  convergence angle %.2f deg (largest of the station pairs)\n", t.convergenceAngle);
     if (t.velocity) writeVelocityText(out, event, *t.velocity, u ? u->speed : std::nullopt);
     writeClockOffsetsText(out, event, t);
   }
@@ -349,7 +340,7 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
   if (!solution.stationPairs.empty()) {
     out << "\nConvergence angles of the station pairs (planes of sight)\n";
     for (const StationPair& pair : solution.stationPairs) {
-      out << format("  %6.2f deg  ", pair.convergenceAngle) << stationName(event, pair.first) << " / "
+      out << formatted("  %6.2f deg  ", pair.convergenceAngle) << stationName(event, pair.first) << " / "
           << stationName(event, pair.second) << '\n';
     }
   }
@@ -361,7 +352,7 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
       out << "    miss distances:";
       for (std::size_t i = 0; i < lp.stations.size(); ++i) {
         out << (i == 0 ? " " : ", ") << stationName(event, lp.stations[i])
-            << format(" %.1f m", i < lp.missDistances.size() ? lp.missDistances[i] : NAN);
+            << formatted(" %.1f m", i < lp.missDistances.size() ? lp.missDistances[i] : NAN);
       }
       out << '\n';
     }
@@ -369,16 +360,16 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
 
   if (!solution.sightings.empty()) {
     out << "\nSightings (range km, residual and refraction arcseconds)\n";
-    out << format("  %-24s %-10s %10s %10s %10s  %s\n", "station", "label", "range", "residual", "refraction", "point");
+    out << formatted("  %-24s %-10s %10s %10s %10s  %s\n", "station", "label", "range", "residual", "refraction", "point");
     for (const SightingResult& r : solution.sightings) {
       const Sighting* given = sightingOf(event, r);
       const std::string label = given != nullptr && !given->label.empty() ? given->label : "-";
       if (r.hasPoint) {
-        out << format("  %-24s %-10s %10.3f %10.1f %10.1f  ", stationName(event, r.station).c_str(), label.c_str(),
+        out << formatted("  %-24s %-10s %10.3f %10.1f %10.1f  ", stationName(event, r.station).c_str(), label.c_str(),
                       r.range / kMetresPerKilometre, unsignedZero(r.residual, 1), unsignedZero(r.refraction, 1))
             << pointText(r.point, context) << '\n';
       } else {
-        out << format("  %-24s %-10s %10s %10s %10.1f  no point\n", stationName(event, r.station).c_str(),
+        out << formatted("  %-24s %-10s %10s %10s %10.1f  no point\n", stationName(event, r.station).c_str(),
                       label.c_str(), "-", "-", unsignedZero(r.refraction, 1));
       }
     }
@@ -386,7 +377,7 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
 
   if (solution.monteCarlo) {
     const MonteCarloSummary& mc = *solution.monteCarlo;
-    out << format("\nUncertainties (1 sigma) from %d Monte Carlo draws, %d failed, seed %llu\n", mc.draws, mc.failed,
+    out << formatted("\nUncertainties (1 sigma) from %d Monte Carlo draws, %d failed, seed %llu\n", mc.draws, mc.failed,
                   static_cast<unsigned long long>(mc.seed));
   }
 

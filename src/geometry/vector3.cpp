@@ -101,4 +101,6 @@ double angleBetween(const Vector3& a, const Vector3& b) {
 
 double distance(const Vector3& a, const Vector3& b) { return (b - a).component(1, Spherical); }
 
+bool isFinite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
 }  // namespace sightline

@@ -55,5 +55,7 @@ Vector3 cross(const Vector3& a, const Vector3& b);
 double angleBetween(const Vector3& a, const Vector3& b);
 /// Euclidean distance between two points: the spherical radius of b - a.
 double distance(const Vector3& a, const Vector3& b);
+/// True when all three components are finite numbers.
+bool isFinite(const Vector3& v);
 
 }  // namespace sightline

@@ -14,7 +14,6 @@ namespace sightline {
 
 namespace {
 
-bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 std::string kilometresPerSecond(double speed) {
   char text[32];
@@ -100,7 +99,7 @@ OrbitResult computeOrbit(const OrbitState& state) {
 }
 
 OrbitResult computeOrbit(const OrbitState& state, const OrbitEpoch& epoch) {
-  if (!std::isfinite(state.time) || !finite(state.position) || !finite(state.velocity) ||
+  if (!std::isfinite(state.time) || !isFinite(state.position) || !isFinite(state.velocity) ||
       !(state.position.length() > 0.0)) {
     return refused("invalid-state", "expected a finite time, an ECEF position away from the Earth's centre "
                                     "and a finite velocity");

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/text.hpp"
 #include "geometry/angles.hpp"
 #include "trajectory/along_track.hpp"
 #include "trajectory/constants.hpp"
@@ -23,11 +24,6 @@ SolvedPoint solvedPoint(const Vector3& ecef) {
   return p;
 }
 
-std::string format(const char* pattern, double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, pattern, value);
-  return buffer;
-}
 
 // "station Hilltop, sighting 2" (1-based, as users count).
 std::string sightingName(const Event& event, const PreparedSighting& s) {
@@ -144,17 +140,17 @@ Solution solve(const Event& event) {
       }
       if (r.point.position.height < 0) {
         solution.warnings.push_back({"below-ground", who + ": its point lies below the ground (" +
-                                    format("%.3f", r.point.position.height / 1000) + " km above the ellipsoid)"});
+                                    formatted("%.3f", r.point.position.height / 1000) + " km above the ellipsoid)"});
       }
       if (std::fabs(r.residual) > tc::kResidualSigmas * r.sigma * tc::kArcsecondsPerDegree) {
-        solution.warnings.push_back({"residual-over-3-sigma", who + ": residual " + format("%.1f", r.residual) + " arcseconds is over " +
-                                    format("%.0f", tc::kResidualSigmas) + " sigma (" +
-                                    format("%.1f", r.sigma * tc::kArcsecondsPerDegree) + " arcseconds)"});
+        solution.warnings.push_back({"residual-over-3-sigma", who + ": residual " + formatted("%.1f", r.residual) + " arcseconds is over " +
+                                    formatted("%.0f", tc::kResidualSigmas) + " sigma (" +
+                                    formatted("%.1f", r.sigma * tc::kArcsecondsPerDegree) + " arcseconds)"});
       }
       if (core.hasLine) {
         const double angle = radToDeg(std::acos(std::min(1.0, std::fabs(dot(directions[i], core.direction)))));
         if (angle < tc::kGrazingAngle) {
-          solution.warnings.push_back({"grazing-line-of-sight", who + ": its line of sight is within " + format("%.2f", angle) +
+          solution.warnings.push_back({"grazing-line-of-sight", who + ": its line of sight is within " + formatted("%.2f", angle) +
                                       " degrees of the trajectory, so its point is poorly defined"});
         }
       }
@@ -192,12 +188,12 @@ Solution solve(const Event& event) {
     t.convergenceAngle = largest;
     solution.trajectory = t;
     if (largest < tc::kRejectConvergence) {
-      solution.warnings.push_back({"convergence-under-3-degrees", "convergence angle " + format("%.2f", largest) + " degrees is under " +
-                                  format("%.0f", tc::kRejectConvergence) +
+      solution.warnings.push_back({"convergence-under-3-degrees", "convergence angle " + formatted("%.2f", largest) + " degrees is under " +
+                                  formatted("%.0f", tc::kRejectConvergence) +
                                   " degrees: the stations see the trajectory almost in one plane; networks reject such solutions"});
     } else if (largest < tc::kWeakConvergence) {
-      solution.warnings.push_back({"weak-convergence", "convergence angle " + format("%.2f", largest) + " degrees is under " +
-                                  format("%.0f", tc::kWeakConvergence) + " degrees: the solution is weak"});
+      solution.warnings.push_back({"weak-convergence", "convergence angle " + formatted("%.2f", largest) + " degrees is under " +
+                                  formatted("%.0f", tc::kWeakConvergence) + " degrees: the solution is weak"});
     }
   } else if (core.status == SolveStatus::NoGeometry && solution.stationPairs.size() >= 1 && largest == 0.0) {
     solution.warnings.push_back({"parallel-planes", "the planes of sight are parallel: they give no trajectory"});

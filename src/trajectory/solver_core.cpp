@@ -21,7 +21,6 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 Vector3 unit(const Vector3& v) { return v / v.length(); }
 
-bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // Unit vectors perpendicular to the unit vector u, and to each other.
 void perpendiculars(const Vector3& u, Vector3& e1, Vector3& e2) {
@@ -140,7 +139,7 @@ bool meetPlane(const Vector3& o, const Vector3& m, const Vector3& s, const Vecto
   const double denom = dot(m, d);
   if (denom == 0.0) return false;
   point = s + (dot(m, o - s) / denom) * d;
-  return finite(point);
+  return isFinite(point);
 }
 
 // Least-squares point of lines (s_i, d_i): minimises the sum of squared distances; false when singular.
@@ -242,9 +241,9 @@ class LineFit {
           lambda *= 10;
         }
       }
-      if (!improved) return finite(p) && finite(u);
+      if (!improved) return isFinite(p) && isFinite(u);
     }
-    return finite(p) && finite(u);
+    return isFinite(p) && isFinite(u);
   }
 
  private:
@@ -366,7 +365,7 @@ std::vector<std::size_t> planesOfSight(const PreparedEvent& event, const std::ve
     normals[s] = Vector3();
     if (list.size() < 2) continue;
     const Vector3 normal = planeNormal(list, directions);
-    if (!finite(normal)) continue;
+    if (!isFinite(normal)) continue;
     normals[s] = normal;
     planeStations.push_back(s);
   }
@@ -447,7 +446,7 @@ void pointOfAllLines(const PreparedEvent& event, const std::vector<Vector3>& ori
   bool single = true;
   for (std::size_t s = 0; s < event.stations.size(); ++s) single = single && event.stationSightings[s].size() <= 1;
   Vector3 x;
-  if (!(single && n >= 2 && leastSquaresPoint(origins, directions, x) && finite(x))) return;
+  if (!(single && n >= 2 && leastSquaresPoint(origins, directions, x) && isFinite(x))) return;
   for (std::size_t i = 0; i < n; ++i) {
     const Vector3 toX = x - origins[i];
     const double t = dot(toX, directions[i]);
@@ -497,7 +496,7 @@ void labelPoints(const PreparedEvent& event, const std::vector<Vector3>& origins
         seen.push_back(event.sightings[i].station);
     }
     Vector3 x;
-    result.labelSolved[l] = seen.size() >= 2 && leastSquaresPoint(s, d, x) && finite(x);
+    result.labelSolved[l] = seen.size() >= 2 && leastSquaresPoint(s, d, x) && isFinite(x);
     result.labelPoints[l] = result.labelSolved[l] ? x : Vector3(kNaN, kNaN, kNaN);
   }
 }

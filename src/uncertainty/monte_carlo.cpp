@@ -27,7 +27,6 @@ constexpr std::size_t kDrawsPerGradientSolve = 4;
 // Most sightings for the points' gradients (their size and use grow with its square).
 constexpr std::size_t kMaxGradientSightings = 200;
 
-bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // A point of the nominal solution whose spread is estimated.
 struct Target {
@@ -132,12 +131,12 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
     try {
       const CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
       speed.record(slot, r);
-      if (line != nullptr && !(r.hasLine && finite(r.direction))) return;
+      if (line != nullptr && !(r.hasLine && isFinite(r.direction))) return;
       DrawPoint* out = points.data() + slot * count;
       for (std::size_t k = 0; k < count; ++k) {
         const Target& t = targets[k];
         Vector3 x;
-        if (!locate(t, r, x) || !finite(x)) return;
+        if (!locate(t, r, x) || !isFinite(x)) return;
         const Vector3 delta = x - t.point->ecef;
         const GeodeticPosition g = toGeodetic(x);
         out[k].offset = Vector3(dot(delta, t.east), dot(delta, t.north), dot(delta, t.up));
