@@ -87,24 +87,9 @@ void reportTiming(const Event& event, const PreparedEvent& prepared, Solution& s
   for (const TimingIssue& issue : timingIssues(timed, event.time)) solution.warnings.push_back({issue.code, issue.text});
 }
 
-}  // namespace
-
-Solution solve(const Event& event) {
-  Solution solution;
-  std::size_t withSightings = 0;
-  for (const Station& s : event.stations) withSightings += s.sightings.empty() ? 0 : 1;
-  if (withSightings < 2) {
-    solution.status = SolveStatus::TooFewStations;
-    return solution;
-  }
-
-  const PreparedEvent prepared = prepare(event);
-  const std::size_t n = prepared.sightings.size();
-  const CoreResult core = solveAsGiven(prepared);
-  solution.status = core.status;
-  solution.passes = core.passes;
-
-  const std::vector<Vector3>& directions = core.directions;
+// Warnings for stations whose sightings span no plane, and the convergence
+// angle of every pair of planes; returns the largest (degrees).
+double reportPlanes(const Event& event, const PreparedEvent& prepared, const CoreResult& core, Solution& solution) {
   const std::vector<Vector3>& normals = core.normals;
   for (std::size_t s = 0; s < prepared.stations.size(); ++s) {
     if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0)) {
@@ -121,7 +106,13 @@ Solution solve(const Event& event) {
       solution.stationPairs.push_back(pair);
     }
   }
+  return largest;
+}
 
+// Each sighting's point, range, residual and refraction, with its warnings.
+void reportSightings(const Event& event, const PreparedEvent& prepared, const CoreResult& core, Solution& solution) {
+  const std::size_t n = prepared.sightings.size();
+  const std::vector<Vector3>& directions = core.directions;
   for (std::size_t i = 0; i < n; ++i) {
     const PreparedSighting& ps = prepared.sightings[i];
     SightingResult r;
@@ -161,7 +152,12 @@ Solution solve(const Event& event) {
     }
     solution.sightings.push_back(r);
   }
+}
 
+// Points triangulated from sightings that share a label, with their miss distances (metres).
+void reportLabels(const PreparedEvent& prepared, const CoreResult& core, Solution& solution) {
+  const std::size_t n = prepared.sightings.size();
+  const std::vector<Vector3>& directions = core.directions;
   for (std::size_t l = 0; l < prepared.labels.size(); ++l) {
     if (!core.labelSolved[l]) continue;
     LabelledPoint lp;
@@ -176,7 +172,10 @@ Solution solve(const Event& event) {
     }
     solution.points.push_back(lp);
   }
+}
 
+// The trajectory line's geodetic summary and the warnings on the geometry as a whole.
+void reportTrajectory(const CoreResult& core, double largest, Solution& solution) {
   if (core.hasLine) {
     Trajectory t;
     t.begin = solvedPoint(core.begin);
@@ -201,6 +200,28 @@ Solution solve(const Event& event) {
   if (core.status == SolveStatus::PointsOnly) {
     solution.warnings.push_back({"points-only", "fewer than two stations have two or more sightings: no trajectory, points only"});
   }
+}
+
+}  // namespace
+
+Solution solve(const Event& event) {
+  Solution solution;
+  std::size_t withSightings = 0;
+  for (const Station& s : event.stations) withSightings += s.sightings.empty() ? 0 : 1;
+  if (withSightings < 2) {
+    solution.status = SolveStatus::TooFewStations;
+    return solution;
+  }
+
+  const PreparedEvent prepared = prepare(event);
+  const CoreResult core = solveAsGiven(prepared);
+  solution.status = core.status;
+  solution.passes = core.passes;
+
+  const double largest = reportPlanes(event, prepared, core, solution);
+  reportSightings(event, prepared, core, solution);
+  reportLabels(prepared, core, solution);
+  reportTrajectory(core, largest, solution);
   reportSpeed(event, prepared, core, solution);
   reportOrbit(prepared, solution);
   reportTiming(event, prepared, solution);
