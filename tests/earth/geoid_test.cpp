@@ -1,5 +1,6 @@
 // EGM96 geoid heights through PROJ against the values NGA publishes.
 #include "earth/geoid.hpp"
+#include "support/geoid_fixture.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,20 +11,7 @@
 namespace sightline {
 namespace {
 
-class GeoidTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    std::string message;
-    geoid_ = Geoid::open(message).release();
-    ASSERT_NE(geoid_, nullptr) << message;
-  }
-  static void TearDownTestSuite() {
-    delete geoid_;
-    geoid_ = nullptr;
-  }
-  static Geoid* geoid_;
-};
-Geoid* GeoidTest::geoid_ = nullptr;
+using test::GeoidTest;
 
 struct GeoidCase {
   const char* name;

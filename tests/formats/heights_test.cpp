@@ -1,25 +1,13 @@
 // Station heights given above mean sea level become heights above the ellipsoid.
 #include "formats/heights.hpp"
+#include "support/geoid_fixture.hpp"
 
 #include <gtest/gtest.h>
 
 namespace sightline {
 namespace {
 
-class GeoidTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    std::string message;
-    geoid_ = Geoid::open(message).release();
-    ASSERT_NE(geoid_, nullptr) << message;
-  }
-  static void TearDownTestSuite() {
-    delete geoid_;
-    geoid_ = nullptr;
-  }
-  static Geoid* geoid_;
-};
-Geoid* GeoidTest::geoid_ = nullptr;
+using test::GeoidTest;
 
 Event twoStations() {
   Event event;
