@@ -36,6 +36,7 @@ struct Sighting {
   std::string label;              ///< e.g. "begin", "end", "flare"; empty when none
   std::optional<double> time;     ///< seconds since 1970-01-01T00:00:00Z (UTC)
   std::optional<double> sigma;    ///< degrees on the sky; falls back to the station's, then the event's
+  std::optional<double> magnitude;  ///< apparent visual magnitude of the fireball at this sighting, when measured
 };
 
 /// What a station's height is measured from.

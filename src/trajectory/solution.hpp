@@ -64,6 +64,10 @@ struct SightingResult {
   std::optional<double> timeFromBegin;  ///< seconds on the reference clock from the begin time (its station's clock offset removed)
   std::optional<double> velocity;       ///< m/s, the speed model at timeFromBegin
   std::optional<double> lag;            ///< metres: length - (initial velocity * timeFromBegin + c), how far it fell behind
+  /// arcseconds, signed: the residual along the trajectory (observed minus the speed model's
+  /// position at this sighting's time, + in the direction of flight); timed sightings with a speed model only
+  std::optional<double> alongTrackResidual;
+  bool excluded = false;      ///< left out of the fit (a bad frame or a bad station); its point and residuals are still given
 };
 
 /// A point triangulated from sightings with the same label at two or more stations.

@@ -36,6 +36,7 @@ struct PreparedSighting {
   double sigma = 0.0;           ///< radians on the sky
   std::optional<double> time;   ///< seconds (UTC epoch)
   int label = -1;               ///< index into PreparedEvent::labels, -1 when none
+  bool excluded = false;        ///< left out of the fit (a bad frame or a bad station); still gets its point and residual
 };
 
 struct PreparedEvent {
