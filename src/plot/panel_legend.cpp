@@ -83,6 +83,98 @@ std::vector<LegendEntry> legendEntries(const FigureScene& scene, const std::vect
   return entries;
 }
 
+namespace {
+
+// The ground track's symbol: a thick line with an arrowhead.
+void drawTrackSymbol(cairo_t* cr, double sx, double cy) {
+  setGrey(cr, 0.0);
+  cairo_set_line_width(cr, 2.6);
+  cairo_move_to(cr, sx - 11.0, cy);
+  cairo_line_to(cr, sx + 4.0, cy);
+  cairo_stroke(cr);
+  cairo_move_to(cr, sx + 12.0, cy);
+  cairo_line_to(cr, sx + 2.0, cy - 5.5);
+  cairo_line_to(cr, sx + 2.0, cy + 5.5);
+  cairo_close_path(cr);
+  cairo_fill(cr);
+}
+
+// A line of sight's symbol: a thin slanted grey line, dashed for an azimuth without a point.
+void drawSightSymbol(cairo_t* cr, bool ray, double sx, double cy) {
+  setGrey(cr, 0.35);
+  cairo_set_line_width(cr, 1.0);
+  if (ray) {
+    const double dash[] = {5.0, 4.0};
+    cairo_set_dash(cr, dash, 2, 0.0);
+  }
+  cairo_move_to(cr, sx - 11.0, cy + 4.0);
+  cairo_line_to(cr, sx + 11.0, cy - 4.0);
+  cairo_stroke(cr);
+  cairo_set_dash(cr, nullptr, 0, 0.0);
+}
+
+// The speed model's symbol: its grey band with the curve across.
+void drawSpeedModelSymbol(cairo_t* cr, double sx, double cy) {
+  setGrey(cr, 0.5, 0.2);
+  cairo_rectangle(cr, sx - 11.0, cy - 6.0, 22.0, 12.0);
+  cairo_fill(cr);
+  setGrey(cr, 0.0);
+  cairo_set_line_width(cr, 1.8);
+  cairo_move_to(cr, sx - 11.0, cy + 2.0);
+  cairo_line_to(cr, sx + 11.0, cy - 2.0);
+  cairo_stroke(cr);
+}
+
+// Draws the symbol of legend entry `e` centred at (sx, cy).
+void drawLegendSymbol(cairo_t* cr, const LegendEntry& e, double sx, double cy) {
+  cairo_new_path(cr);
+  switch (e.kind) {
+    case LegendKind::Station:
+      drawStationMarker(cr, e.station, sx, cy, kMarkerRadius);
+      break;
+    case LegendKind::Track:
+      drawTrackSymbol(cr, sx, cy);
+      break;
+    case LegendKind::Begin:
+      drawMarkMarker(cr, "begin", sx, cy);
+      break;
+    case LegendKind::End:
+      drawMarkMarker(cr, "end", sx, cy);
+      break;
+    case LegendKind::Point:
+      drawMarkMarker(cr, "", sx, cy);
+      break;
+    case LegendKind::SightLine:
+    case LegendKind::Ray:
+      drawSightSymbol(cr, e.kind == LegendKind::Ray, sx, cy);
+      break;
+    case LegendKind::Ellipse:
+      drawEllipse(cr, sx, cy, 0.0, 10.0, 5.5);
+      break;
+    case LegendKind::Fitted:
+      setGrey(cr, 0.0);
+      cairo_set_line_width(cr, 1.6);
+      cairo_move_to(cr, sx - 11.0, cy);
+      cairo_line_to(cr, sx + 11.0, cy);
+      cairo_stroke(cr);
+      break;
+    case LegendKind::Band:
+      cairo_set_source_rgba(cr, 0.4, 0.4, 0.4, 0.2);
+      cairo_rectangle(cr, sx - 11.0, cy - 6.0, 22.0, 12.0);
+      cairo_fill(cr);
+      break;
+    case LegendKind::SpeedModel:
+      drawSpeedModelSymbol(cr, sx, cy);
+      break;
+    case LegendKind::PointSpeed:
+      drawFaintMark(cr, 0, sx - 6.0, cy + 2.0);
+      drawFaintMark(cr, 1, sx + 6.0, cy - 2.0);
+      break;
+  }
+}
+
+}  // namespace
+
 void drawLegend(cairo_t* cr, const FigureLayout& layout, const std::vector<LegendEntry>& entries) {
   const FigureRect& r = layout.legend;
   setFont(cr, kLegendSize);
@@ -97,75 +189,7 @@ void drawLegend(cairo_t* cr, const FigureLayout& layout, const std::vector<Legen
     const double cx = r.x + (slot % columns) * columnWidth;
     const double cy = r.y + (slot / columns) * kLegendRow + kLegendRow / 2.0;
     const double sx = cx + 12.0;  // symbol centre
-    cairo_new_path(cr);
-    switch (e.kind) {
-      case LegendKind::Station:
-        drawStationMarker(cr, e.station, sx, cy, kMarkerRadius);
-        break;
-      case LegendKind::Track:
-        setGrey(cr, 0.0);
-        cairo_set_line_width(cr, 2.6);
-        cairo_move_to(cr, sx - 11.0, cy);
-        cairo_line_to(cr, sx + 4.0, cy);
-        cairo_stroke(cr);
-        cairo_move_to(cr, sx + 12.0, cy);
-        cairo_line_to(cr, sx + 2.0, cy - 5.5);
-        cairo_line_to(cr, sx + 2.0, cy + 5.5);
-        cairo_close_path(cr);
-        cairo_fill(cr);
-        break;
-      case LegendKind::Begin:
-        drawMarkMarker(cr, "begin", sx, cy);
-        break;
-      case LegendKind::End:
-        drawMarkMarker(cr, "end", sx, cy);
-        break;
-      case LegendKind::Point:
-        drawMarkMarker(cr, "", sx, cy);
-        break;
-      case LegendKind::SightLine:
-      case LegendKind::Ray:
-        setGrey(cr, 0.35);
-        cairo_set_line_width(cr, 1.0);
-        if (e.kind == LegendKind::Ray) {
-          const double dash[] = {5.0, 4.0};
-          cairo_set_dash(cr, dash, 2, 0.0);
-        }
-        cairo_move_to(cr, sx - 11.0, cy + 4.0);
-        cairo_line_to(cr, sx + 11.0, cy - 4.0);
-        cairo_stroke(cr);
-        cairo_set_dash(cr, nullptr, 0, 0.0);
-        break;
-      case LegendKind::Ellipse:
-        drawEllipse(cr, sx, cy, 0.0, 10.0, 5.5);
-        break;
-      case LegendKind::Fitted:
-        setGrey(cr, 0.0);
-        cairo_set_line_width(cr, 1.6);
-        cairo_move_to(cr, sx - 11.0, cy);
-        cairo_line_to(cr, sx + 11.0, cy);
-        cairo_stroke(cr);
-        break;
-      case LegendKind::Band:
-        cairo_set_source_rgba(cr, 0.4, 0.4, 0.4, 0.2);
-        cairo_rectangle(cr, sx - 11.0, cy - 6.0, 22.0, 12.0);
-        cairo_fill(cr);
-        break;
-      case LegendKind::SpeedModel:
-        setGrey(cr, 0.5, 0.2);
-        cairo_rectangle(cr, sx - 11.0, cy - 6.0, 22.0, 12.0);
-        cairo_fill(cr);
-        setGrey(cr, 0.0);
-        cairo_set_line_width(cr, 1.8);
-        cairo_move_to(cr, sx - 11.0, cy + 2.0);
-        cairo_line_to(cr, sx + 11.0, cy - 2.0);
-        cairo_stroke(cr);
-        break;
-      case LegendKind::PointSpeed:
-        drawFaintMark(cr, 0, sx - 6.0, cy + 2.0);
-        drawFaintMark(cr, 1, sx + 6.0, cy - 2.0);
-        break;
-    }
+    drawLegendSymbol(cr, e, sx, cy);
     setGrey(cr, 0.1);
     const double room = span * columnWidth - 34.0;
     const std::string text = textWidth(cr, e.text + e.extra) <= room ? e.text + e.extra : fitText(cr, e.text, room);

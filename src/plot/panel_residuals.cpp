@@ -20,8 +20,18 @@ bool sameSigma(const FigureScene& scene) {
   return true;
 }
 
-void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
-  const FigureRect& f = layout.residuals;
+namespace {
+
+// The residual panel's scales: sighting number or time across, residual (arcsec) up; `widest`
+// is the widest sigma, `bandCut` whether its band reaches beyond the frame.
+struct ResidualFrame {
+  Scale x, y;
+  double x0 = 0.0, x1 = 0.0;
+  double widest = 0.0;
+  bool bandCut = false;
+};
+
+ResidualFrame residualFrame(const FigureRect& f, const FigureScene& scene) {
   double x0 = std::numeric_limits<double>::infinity(), x1 = -x0, largest = 0.0, widest = 0.0;
   for (const ResidualPoint& p : scene.residuals) {
     x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
@@ -34,9 +44,82 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
   // than every residual, which would flatten them onto the zero line.
   double most = std::max({1.25 * largest, std::min(1.15 * widest, kBandReach * largest), kMinResidualAxis});
   if (!(most > 0.0) || !std::isfinite(most)) most = widest > 0.0 ? 1.15 * widest : 1.0;
-  const bool bandCut = widest > most;
-  const Scale x{x0, x1, f.x, f.x + f.width};
-  const Scale y{-most, most, f.y + f.height, f.y};
+  ResidualFrame frame;
+  frame.bandCut = widest > most;
+  frame.x = Scale{x0, x1, f.x, f.x + f.width};
+  frame.y = Scale{-most, most, f.y + f.height, f.y};
+  frame.x0 = x0, frame.x1 = x1, frame.widest = widest;
+  return frame;
+}
+
+// The upper edge (x, sigma) of the band of `own` sightings, sorted along x, a little
+// beyond the first and last; one band for all is flat across the frame.
+std::vector<std::array<double, 2>> bandEdge(std::vector<ResidualPoint> own, double pad, bool oneBand, const Scale& x) {
+  std::stable_sort(own.begin(), own.end(), [](const ResidualPoint& a, const ResidualPoint& b) { return a.x < b.x; });
+  std::vector<std::array<double, 2>> upper;
+  for (std::size_t i = 0; i < own.size(); ++i) {
+    const double xs = own[i].x - (i == 0 ? pad : 0.0);
+    upper.push_back({xs, own[i].sigma});
+    if (i + 1 == own.size()) upper.push_back({own[i].x + pad, own[i].sigma});
+  }
+  if (oneBand && !own.empty()) upper = {{x.lo, own.front().sigma}, {x.hi, own.front().sigma}};
+  return upper;
+}
+
+// Fills the band between `upper` and its mirror, tinted grey (one band) or in station `s`'s
+// colour, with dashed edges; a band wider than the frame everywhere is left out.
+void drawBand(cairo_t* cr, const std::vector<std::array<double, 2>>& upper, const Scale& x, const Scale& y, bool oneBand,
+              std::size_t s) {
+  cairo_new_path(cr);
+  for (std::size_t i = 0; i < upper.size(); ++i) (i ? cairo_line_to : cairo_move_to)(cr, x(upper[i][0]), y(upper[i][1]));
+  for (std::size_t i = upper.size(); i-- > 0;) cairo_line_to(cr, x(upper[i][0]), y(-upper[i][1]));
+  cairo_close_path(cr);
+  // A band wider than the frame everywhere would only tint it: left out (a note says so).
+  bool seen = false;
+  for (const auto& u : upper) seen = seen || u[1] <= y.hi;
+  if (!seen) {
+    cairo_new_path(cr);
+    return;
+  }
+  if (oneBand) setGrey(cr, 0.5, 0.16);
+  else setStation(cr, s, 0.10);
+  cairo_fill(cr);
+  if (oneBand) setGrey(cr, 0.4, 0.8);
+  else setStation(cr, s, 0.75);
+  cairo_set_line_width(cr, 1.0);
+  const double dash[] = {4.0, 3.0};
+  cairo_set_dash(cr, dash, 2, 0.0);
+  for (double sign : {1.0, -1.0}) {
+    for (std::size_t i = 0; i < upper.size(); ++i)
+      (i ? cairo_line_to : cairo_move_to)(cr, x(upper[i][0]), y(sign * upper[i][1]));
+    cairo_stroke(cr);
+  }
+  cairo_set_dash(cr, nullptr, 0, 0.0);
+}
+
+// Each station's +-1 sigma band, following its sightings' sigmas (one band when all are equal).
+void drawResidualBands(cairo_t* cr, const FigureScene& scene, const ResidualFrame& frame) {
+  std::vector<std::size_t> stations;
+  for (const ResidualPoint& p : scene.residuals)
+    if (std::find(stations.begin(), stations.end(), p.station) == stations.end()) stations.push_back(p.station);
+  const double pad = 0.012 * (frame.x1 - frame.x0);
+  const bool oneBand = sameSigma(scene);
+  if (oneBand) stations.resize(std::min<std::size_t>(stations.size(), 1));
+  for (std::size_t s : stations) {
+    std::vector<ResidualPoint> own;
+    for (const ResidualPoint& p : scene.residuals)
+      if (oneBand || p.station == s) own.push_back(p);
+    drawBand(cr, bandEdge(std::move(own), pad, oneBand, frame.x), frame.x, frame.y, oneBand, s);
+  }
+}
+
+}  // namespace
+
+void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
+  const FigureRect& f = layout.residuals;
+  const ResidualFrame frame = residualFrame(f, scene);
+  const Scale& x = frame.x;
+  const Scale& y = frame.y;
 
   drawPanelTitle(cr, f, "Residuals",
                  scene.residualNote.empty() ? "+ right of the track, facing the direction of flight" : scene.residualNote);
@@ -48,71 +131,13 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
   if (!empty) drawGridLines(cr, f, x, y, 8, 6, xMinStep);
   cairo_save(cr);
   clipTo(cr, f);
-  // Each station's +-1 sigma band, following its sightings' sigmas.
-  std::vector<std::size_t> stations;
-  for (const ResidualPoint& p : scene.residuals)
-    if (std::find(stations.begin(), stations.end(), p.station) == stations.end()) stations.push_back(p.station);
-  const double pad = 0.012 * (x1 - x0);
-  const bool oneBand = sameSigma(scene);
-  if (oneBand) stations.resize(std::min<std::size_t>(stations.size(), 1));
-  for (std::size_t s : stations) {
-    std::vector<ResidualPoint> own;
-    for (const ResidualPoint& p : scene.residuals)
-      if (oneBand || p.station == s) own.push_back(p);
-    std::stable_sort(own.begin(), own.end(), [](const ResidualPoint& a, const ResidualPoint& b) { return a.x < b.x; });
-    std::vector<std::array<double, 2>> upper;
-    for (std::size_t i = 0; i < own.size(); ++i) {
-      const double xs = own[i].x - (i == 0 ? pad : 0.0);
-      upper.push_back({xs, own[i].sigma});
-      if (i + 1 == own.size()) upper.push_back({own[i].x + pad, own[i].sigma});
-    }
-    if (oneBand && !own.empty()) upper = {{x.lo, own.front().sigma}, {x.hi, own.front().sigma}};
-    cairo_new_path(cr);
-    for (std::size_t i = 0; i < upper.size(); ++i) (i ? cairo_line_to : cairo_move_to)(cr, x(upper[i][0]), y(upper[i][1]));
-    for (std::size_t i = upper.size(); i-- > 0;) cairo_line_to(cr, x(upper[i][0]), y(-upper[i][1]));
-    cairo_close_path(cr);
-    // A band wider than the frame everywhere would only tint it: left out (a note says so).
-    bool seen = false;
-    for (const auto& u : upper) seen = seen || u[1] <= y.hi;
-    if (!seen) {
-      cairo_new_path(cr);
-      continue;
-    }
-    if (oneBand) setGrey(cr, 0.5, 0.16);
-    else setStation(cr, s, 0.10);
-    cairo_fill(cr);
-    if (oneBand) setGrey(cr, 0.4, 0.8);
-    else setStation(cr, s, 0.75);
-    cairo_set_line_width(cr, 1.0);
-    const double dash[] = {4.0, 3.0};
-    cairo_set_dash(cr, dash, 2, 0.0);
-    for (double sign : {1.0, -1.0}) {
-      for (std::size_t i = 0; i < upper.size(); ++i)
-        (i ? cairo_line_to : cairo_move_to)(cr, x(upper[i][0]), y(sign * upper[i][1]));
-      cairo_stroke(cr);
-    }
-    cairo_set_dash(cr, nullptr, 0, 0.0);
-  }
-  if (!empty) {
-    setGrey(cr, 0.35);
-    cairo_set_line_width(cr, 1.0);
-    cairo_move_to(cr, f.x, y(0.0));
-    cairo_line_to(cr, f.x + f.width, y(0.0));
-    cairo_stroke(cr);
-  }
+  drawResidualBands(cr, scene, frame);
+  if (!empty) drawLevel(cr, f, y, 0.0);
   for (const ResidualPoint& p : scene.residuals) drawStationMarker(cr, p.station, x(p.x), y(p.residual), kPointRadius, true);
   cairo_restore(cr);
   if (scene.residuals.empty()) drawEmpty(cr, f, scene.residualNote);
-  if (bandCut) {
-    setFont(cr, kTickSize, false, true);
-    const std::string text = "\u00b11\u03c3 = " + number(widest, widest < 10.0 ? 1 : 0) + " arcsec, beyond the frame";
-    const Box b = textBox(cr, text, f.x + f.width - 6.0, f.y + 5.0, 1.0, 0.0);
-    cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.85);
-    cairo_rectangle(cr, b.x0 - 3.0, b.y0 - 1.0, b.x1 - b.x0 + 6.0, b.y1 - b.y0 + 2.0);
-    cairo_fill(cr);
-    setGrey(cr, 0.3);
-    drawText(cr, text, f.x + f.width - 6.0, f.y + 5.0, 1.0, 0.0);
-  }
+  if (frame.bandCut)
+    drawCornerRemark(cr, f, "\u00b11\u03c3 = " + number(frame.widest, frame.widest < 10.0 ? 1 : 0) + " arcsec, beyond the frame");
   drawFrame(cr, f);
   drawAxes(cr, f, x, y, scene.residualsAgainstTime ? "time since the first sighting (s)" : "sighting number",
            "residual (arcsec)", empty ? 0 : 8, empty ? 0 : 6, xMinStep);
