@@ -175,15 +175,16 @@ Problem problemOf(const PreparedEvent& event, const std::vector<Vector3>& direct
   for (std::size_t i = 0; i < event.sightings.size(); ++i) {
     const PreparedSighting& s = event.sightings[i];
     if (!s.time || !std::isfinite(*s.time)) continue;
-    p.from = std::min(p.from, *s.time);
-    p.to = std::max(p.to, *s.time);
+    const double time = *s.time - f.epoch;
+    p.from = std::min(p.from, time - offsetOf(f, s.station));
+    p.to = std::max(p.to, time - offsetOf(f, s.station));
     if (s.excluded || !isFinite(directions[i]) || !(s.sigma > 0.0)) continue;
     Row row;
     row.sighting = i;
     row.station = s.station;
     const auto found = std::find(p.offsetStations.begin(), p.offsetStations.end(), s.station);
     row.column = found == p.offsetStations.end() ? -1 : static_cast<int>(found - p.offsetStations.begin());
-    row.time = *s.time;
+    row.time = time;
     row.weight = 1.0 / s.sigma;
     row.station_position = event.stations[s.station].position;
     perpendicularPair(directions[i], row.e1, row.e2);
@@ -464,9 +465,10 @@ void earthFixedState(const GravityFit& fit, double t, Vector3& position, Vector3
   velocity = sub3(turnZ(-alpha, add3(scale3(speed, fit.direction), rate)), spin(position));
 }
 
-GravityFit fitGravity(const PreparedEvent& event, const std::vector<Vector3>& directions, const CoreResult& line,
-                      const VelocityFit& speed, const GravityFit* warm) {
-  const GravityFit start = warm ? *warm : startOf(line, speed);
+GravityFit fitGravity(const PreparedEvent& event, const std::vector<Vector3>& directions, double epoch,
+                      const CoreResult& line, const VelocityFit& speed, const GravityFit* warm) {
+  GravityFit start = warm ? *warm : startOf(line, speed);
+  start.epoch = epoch;
   const Problem p = problemOf(event, directions, start);
   return run(p, start, start.beginTime, warm != nullptr && !warm->grid.d.empty());
 }

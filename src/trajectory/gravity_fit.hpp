@@ -45,6 +45,7 @@ struct GravityGrid {
 /// What fitGravity() finds. Times are seconds from the caller's epoch unless said otherwise.
 struct GravityFit {
   bool ok = false;
+  double epoch = 0.0;               ///< s since 1970 UTC: what every time here counts from
   VelocityModel model = VelocityModel::Constant;
   double beginTime = 0.0;           ///< s from the epoch, on the reference clock: t_b
   Vector3 begin;                    ///< r_b, ECEF metres at t_b
@@ -68,7 +69,7 @@ struct GravityFit {
 /// Given:
 ///   event       the prepared event; only PreparedSighting::time, sigma, station, excluded are used
 ///   directions  per sighting: unit ECEF line of sight (refraction already applied, as solveCore gives)
-///   (times are s since 1970 UTC minus the epoch the speed fit's times count from)
+///   epoch       s since 1970 UTC: what the speed fit's times count from
 ///   line        the straight-line start: its begin point and direction of flight
 ///   speed       the speed fit along that line (times from `epoch`): model, parameters, offsets
 ///   warm        optional: a fit of a nearby realisation of the same event, whose gravity grid
@@ -85,8 +86,8 @@ struct GravityFit {
 ///     within it: it depends on the parameters to a part in a million.
 ///   - t_b, the earliest corrected time of the fitted sightings, moves with the offsets: the
 ///     fit is repeated with the frame moved to the new t_b until it stays within a microsecond.
-GravityFit fitGravity(const PreparedEvent& event, const std::vector<Vector3>& directions, const CoreResult& line,
-                      const VelocityFit& speed, const GravityFit* warm = nullptr);
+GravityFit fitGravity(const PreparedEvent& event, const std::vector<Vector3>& directions, double epoch,
+                      const CoreResult& line, const VelocityFit& speed, const GravityFit* warm = nullptr);
 
 /// The same fit with the speed model's parameters, offsets and geometry taken from `warm` and
 /// the model forced to `model` (a constant-speed start of an exponential refit, or back).

@@ -116,7 +116,7 @@ void gravityLengths(const PreparedEvent& event, const CoreResult& core, TimedFit
 /// chosen on the lengths the gravity model leaves, refitted when the choice changes.
 std::optional<GravityFit> nominalGravity(const PreparedEvent& event, const CoreResult& core, double epoch,
                                          ClockOffsetMode mode, const VelocityFit& straight, TimedFit& fit) {
-  GravityFit g = fitGravity(event, core.directions, core, straight);
+  GravityFit g = fitGravity(event, core.directions, epoch, core, straight);
   if (!g.ok) return std::nullopt;
   const VelocityFit choice = fitVelocity(gravityTrack(g, event, core.directions, epoch), mode);
   fit.warnings = choice.warnings;
@@ -154,7 +154,7 @@ TimedFit fitTimed(const PreparedEvent& event, const CoreResult& core, double epo
   TimedFit fit;
   fit.epoch = epoch;
   if (warm) {
-    GravityFit g = fitGravity(event, core.directions, core, warm->speed, &*warm->gravity);
+    GravityFit g = fitGravity(event, core.directions, epoch, core, warm->speed, &*warm->gravity);
     if (!g.ok) return fit;
     fit.gravity = g;
   } else {
@@ -187,6 +187,8 @@ void applyGravity(const TimedFit& fit, CoreResult& core) {
     if (!isFinite(fit.points[i])) continue;
     core.points[i] = fit.points[i];
     core.hasPoint[i] = true;
+    core.range[i] = fit.range[i];
+    core.residual[i] = fit.across[i];
   }
 }
 
