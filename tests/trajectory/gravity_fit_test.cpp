@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -37,6 +38,8 @@ struct GravityCase {
   double radius = 80e3;             ///< m: the cameras stand on a circle this wide around the path's middle
   std::vector<double> offsets;      ///< s, per camera (camera 0, the reference, at 0)
   bool straightMisses = true;       ///< the gravity drop is large enough for the straight line to miss
+  /// Network cameras instead: all at 25 frames per second, camera k from coverage[2k] to coverage[2k+1].
+  std::vector<double> coverage;
 };
 
 std::ostream& operator<<(std::ostream& os, const GravityCase& c) { return os << c.name; }
@@ -86,6 +89,11 @@ std::vector<forward::Camera> camerasOf(const GravityCase& c) {
     camera.from = k == 0 ? 0.0 : 0.04 * k;
     camera.to = k == 0 ? 1.0 : 1.0 - 0.05 * k;
     camera.clockOffset = c.offsets[static_cast<std::size_t>(k)];
+    if (!c.coverage.empty()) {
+      camera.frameRate = 25.0;
+      camera.from = c.coverage[2 * static_cast<std::size_t>(k)];
+      camera.to = c.coverage[2 * static_cast<std::size_t>(k) + 1];
+    }
     cameras.push_back(camera);
   }
   return cameras;
@@ -169,6 +177,74 @@ TEST_P(GravityFitTest, TheStraightLineMissesThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Flights, GravityFitTest, ::testing::ValuesIn(kCases), testing::ReadableName());
+
+/// A network of fireballs (deterministic pseudo-random geometry) in which one camera's clock
+/// is 1 to 5 s off: the flight must never come out backwards, with either model, and the
+/// gravity model must still give the begin point back.
+struct NetworkCase {
+  int index = 0;
+  TrajectoryModel model = TrajectoryModel::Gravity;
+};
+
+std::ostream& operator<<(std::ostream& os, const NetworkCase& c) {
+  return os << "event_" << c.index << "_" << trajectoryModelName(c.model);
+}
+
+/// Uniform in [0, 1) from a small linear congruential generator (Knuth's MMIX constants).
+double uniform(std::uint64_t& state) {
+  state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+  return static_cast<double>(state >> 11) / 9007199254740992.0;
+}
+
+GravityCase networkEvent(int index) {
+  std::uint64_t state = 0x5eed0000ULL + static_cast<std::uint64_t>(index);
+  GravityCase c;
+  c.name = "network";
+  const double speed = 11000 + 24000 * uniform(state);
+  const double duration = std::min(0.5 + 3.0 * uniform(state), 90e3 / speed / 0.5);
+  c.flight = flight(-60 + 130 * uniform(state), -180 + 360 * uniform(state), 100e3 + 15e3 * uniform(state),
+                    360 * uniform(state), 20 + 50 * uniform(state), speed, 0, 0, duration);
+  c.cameras = 2 + static_cast<int>(3 * uniform(state));
+  c.radius = 50e3 + 50e3 * uniform(state);
+  c.offsets.assign(static_cast<std::size_t>(c.cameras), 0.0);
+  const double off = (1.0 + 4.0 * uniform(state)) * (uniform(state) < 0.5 ? -1.0 : 1.0);
+  c.offsets[1 + static_cast<std::size_t>(uniform(state) * (c.cameras - 1))] = off;
+  for (int k = 0; k < c.cameras; ++k) {
+    const double from = 0.5 * uniform(state);
+    c.coverage.push_back(from);
+    c.coverage.push_back(std::min(1.0, from + 0.3 + 0.7 * uniform(state)));
+  }
+  return c;
+}
+
+class ClockOffNetworkTest : public ::testing::TestWithParam<NetworkCase> {};
+
+TEST_P(ClockOffNetworkTest, FlightKeepsItsDirection) {
+  const GravityCase c = networkEvent(GetParam().index);
+  const Solution s = solved(c, GetParam().model);
+  ASSERT_TRUE(s.trajectory);
+  const forward::Start start = forward::startOf(c.flight);
+  EXPECT_GT(dot(s.trajectory->direction, start.earthVelocity), 0.0) << "the flight came out backwards";
+  double first = c.flight.duration;  // the first frame any camera took
+  for (const forward::Camera& camera : camerasOf(c)) first = std::min(first, forward::frameTimes(c.flight, camera).front());
+  const double toBegin = distance(s.trajectory->begin.ecef, forward::earthFixedPlaces(c.flight, {first}).back());
+  const Vector3 last = forward::earthFixedPlaces(c.flight, {c.flight.duration}).back();
+  EXPECT_LT(toBegin, distance(s.trajectory->begin.ecef, last)) << "begin and end swapped";
+  if (GetParam().model == TrajectoryModel::Gravity) {
+    EXPECT_LT(toBegin, kBeginTolerance);
+  }
+}
+
+std::vector<NetworkCase> networkCases() {
+  std::vector<NetworkCase> cases;
+  for (int k = 0; k < 40; ++k) {
+    cases.push_back({k, TrajectoryModel::Gravity});
+    cases.push_back({k, TrajectoryModel::Straight});
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(ClockOff, ClockOffNetworkTest, ::testing::ValuesIn(networkCases()), testing::ReadableName());
 
 }  // namespace
 }  // namespace sightline
