@@ -129,8 +129,8 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
   auto draw = [&](int d, int worker) {
     const std::size_t slot = static_cast<std::size_t>(d);
     try {
-      const CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
-      speed.record(slot, r);
+      CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
+      if (!speed.record(slot, r)) return;
       if (line != nullptr && !(r.hasLine && isFinite(r.direction))) return;
       DrawPoint* out = points.data() + slot * count;
       for (std::size_t k = 0; k < count; ++k) {
