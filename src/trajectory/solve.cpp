@@ -8,6 +8,7 @@
 #include "geometry/angles.hpp"
 #include "trajectory/along_track.hpp"
 #include "trajectory/constants.hpp"
+#include "trajectory/noise_fit.hpp"
 #include "trajectory/solver_core.hpp"
 #include "trajectory/timing_checks.hpp"
 
@@ -54,6 +55,9 @@ void reportSpeed(const Event& event, const PreparedEvent& prepared, const CoreRe
     r.timeFromBegin = fit.t[k];
     r.velocity = fit.speed[k];
     r.lag = track.points[k].length - (t.velocity->initial * fit.t[k] + start);
+    // Metres along the track to an angle: the along-track sigma is the angular one stretched by range/sine.
+    const double ratio = prepared.sightings[track.sightings[k]].sigma / track.points[k].sigma;
+    r.alongTrackResidual = radToDeg((track.points[k].length - modelLength(fit, fit.t[k])) * ratio) * tc::kArcsecondsPerDegree;
   }
 }
 
@@ -92,7 +96,9 @@ void reportTiming(const Event& event, const PreparedEvent& prepared, Solution& s
 double reportPlanes(const Event& event, const PreparedEvent& prepared, const CoreResult& core, Solution& solution) {
   const std::vector<Vector3>& normals = core.normals;
   for (std::size_t s = 0; s < prepared.stations.size(); ++s) {
-    if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0)) {
+    const bool out = std::all_of(prepared.stationSightings[s].begin(), prepared.stationSightings[s].end(),
+                                 [&](std::size_t i) { return prepared.sightings[i].excluded; });
+    if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0) && !out) {
       solution.warnings.push_back({"parallel-sightings", "station " + event.stations[s].name +
                                   ": its sightings are parallel and span no plane of sight"});
     }
@@ -119,6 +125,7 @@ void reportSightings(const Event& event, const PreparedEvent& prepared, const Co
     r.station = ps.station;
     r.sighting = ps.index;
     r.sigma = radToDeg(ps.sigma);
+    r.excluded = ps.excluded;
     r.refraction = (core.lineElevation[i] - ps.elevation) * tc::kArcsecondsPerDegree;
     r.hasPoint = core.hasPoint[i];
     if (r.hasPoint) {
@@ -234,8 +241,8 @@ Solution solve(const Event& event) {
     solution.status = SolveStatus::TooFewStations;
     return solution;
   }
-  const PreparedEvent prepared = prepare(event);
-  return fitPrepared(event, prepared);
+  PreparedEvent prepared = prepare(event);
+  return fitWithNoise(event, prepared, [&event](const PreparedEvent& p) { return fitPrepared(event, p); });
 }
 
 }  // namespace sightline
