@@ -113,10 +113,20 @@ void exclude(const Exclusion& exclusion, const Event& event, NoiseSetup& setup, 
   }
 }
 
-std::vector<StationSigma> stationSigmasOf(const std::vector<StationNoise>& noise) {
+/// Per station: the sigma its sightings were weighed with (degrees): a stated station's as
+/// stated (the quadratic mean when its sightings differ), else the last one applied.
+std::vector<StationSigma> stationSigmasOf(const Event& event, const std::vector<StationNoise>& noise,
+                                          const NoiseSetup& setup, const PreparedEvent& prepared) {
   std::vector<StationSigma> sigmas;
   for (std::size_t s = 0; s < noise.size(); ++s) {
     StationSigma out{s, radToDeg(noise[s].sigma), noise[s].source, std::nullopt};
+    bool same = true;
+    for (std::size_t i : prepared.stationSightings[s]) {
+      const PreparedSighting& ps = prepared.sightings[i];
+      if (!setup.stated[i]) out.sigma = radToDeg(ps.sigma);
+      same = same && sightingSigma(event, s, ps.index) == sightingSigma(event, s, 0);
+    }
+    if (setup.stations[s].stated && same) out.sigma = sightingSigma(event, s, 0);
     if (noise[s].residualRms) out.residualRms = radToDeg(*noise[s].residualRms);
     sigmas.push_back(out);
   }
@@ -152,7 +162,7 @@ Solution fitWithNoise(const Event& event, PreparedEvent& prepared, const Prepare
   }
   for (std::size_t i = 0; i < solution.sightings.size() && i < prepared.sightings.size(); ++i)
     solution.sightings[i].excluded = prepared.sightings[i].excluded;
-  solution.stationSigmas = stationSigmasOf(noise);
+  solution.stationSigmas = stationSigmasOf(event, noise, setup, prepared);
   const std::vector<Warning> stated = statedSigmaWarnings(setup.stations, noise, setup.names,
                                                           misfitsOf(solution, prepared), fittedParameters(solution));
   solution.warnings.insert(solution.warnings.end(), warnings.begin(), warnings.end());

@@ -32,6 +32,8 @@ constexpr double kMaxExponent = 50.0;
 /// False-alarm rate of the F-test that the deceleration term must pass: the probability of
 /// taking a constant speed for a deceleration.
 constexpr double kDecelerationFalseAlarm = 0.001;
+/// Relative size of a length's rounding: residuals this small are no evidence of anything.
+constexpr double kRoundingLength = 1e-12;
 /// Parameters the deceleration term adds to the straight line (d and |a2| at the pivot).
 constexpr std::size_t kDecelerationParameters = 2;
 /// Most reweightings of the straight-line fit.
@@ -616,6 +618,14 @@ FTest decelerationTest(const Problem& p, const Params& x, const Params& line, Wo
   const double scale = *middle > 0.0 ? kMadToSigma * *middle : std::numeric_limits<double>::infinity();
   const double full = 2.0 * robustLoss(p, x, scale), simple = 2.0 * robustLoss(p, line, scale);
   const std::size_t parameters = 4 + static_cast<std::size_t>(p.layout.offsets);
+  // A straight line that fits to rounding leaves nothing for the term to explain (its F would
+  // compare rounding with rounding). The floor scales with the sigmas as the sums do.
+  double rounding = 0.0;
+  for (const TimedPoint& point : *p.points) {
+    const double r = kRoundingLength * std::max(std::fabs(point.length), 1.0) / point.sigma;
+    rounding += r * r;
+  }
+  if (!(simple > rounding)) return nestedFTest(0.0, 0.0, p.time.size(), parameters, kDecelerationParameters, kDecelerationFalseAlarm);
   return nestedFTest(simple, full, p.time.size(), parameters, kDecelerationParameters, kDecelerationFalseAlarm);
 }
 
