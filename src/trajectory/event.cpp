@@ -31,4 +31,14 @@ std::optional<Refraction> refractionFromName(const std::string& name) {
   return std::nullopt;
 }
 
+const char* trajectoryModelName(TrajectoryModel model) {
+  return model == TrajectoryModel::Straight ? "straight" : "gravity";
+}
+
+std::optional<TrajectoryModel> trajectoryModelFromName(const std::string& name) {
+  if (name == "gravity") return TrajectoryModel::Gravity;
+  if (name == "straight") return TrajectoryModel::Straight;
+  return std::nullopt;
+}
+
 }  // namespace sightline

@@ -54,6 +54,12 @@ struct Station {
   std::vector<Sighting> sightings;
 };
 
+/// Which motion solve() fits to a timed event (event key "trajectoryModel").
+enum class TrajectoryModel {
+  Gravity,   ///< gravity and the turning Earth (trajectory/gravity_fit.hpp); untimed events stay straight
+  Straight,  ///< one straight line in the Earth-fixed frame
+};
+
 /// Settings of the Monte Carlo uncertainty estimate (0 draws: none).
 struct MonteCarloOptions {
   int draws = 0;
@@ -81,6 +87,8 @@ struct Event {
   /// Fit each station's clock offset with the speed model ("fit"), or take the
   /// clocks as synchronised ("none").
   ClockOffsetMode clockOffsets = ClockOffsetMode::Fit;
+  /// The motion fitted to timed sightings.
+  TrajectoryModel trajectoryModel = TrajectoryModel::Gravity;
 };
 
 /// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`:
@@ -94,6 +102,11 @@ bool sigmaStated(const Event& event, std::size_t s, std::size_t k);
 const char* refractionName(Refraction refraction);
 /// The refraction handling named `name` ("none", "corrected", "apparent"), if any.
 std::optional<Refraction> refractionFromName(const std::string& name);
+
+/// "gravity" or "straight".
+const char* trajectoryModelName(TrajectoryModel model);
+/// The trajectory model named `name` ("gravity", "straight"), if any.
+std::optional<TrajectoryModel> trajectoryModelFromName(const std::string& name);
 
 /// An event read from a file, or why it could not be.
 struct EventReadResult {

@@ -139,14 +139,19 @@ struct StationClock {
   std::optional<Interval> interval;  ///< s, 95% interval over the draws
 };
 
-/// The straight trajectory.
+/// The trajectory: a straight line, or (model Gravity) the path of a body under gravity above
+/// the turning Earth, whose begin, end and sighting points are Earth-fixed places at their
+/// corrected times and whose direction is the Earth-fixed velocity's at the begin.
 struct Trajectory {
+  TrajectoryModel model = TrajectoryModel::Straight;  ///< the motion fitted
   SolvedPoint begin;               ///< first point along the direction of flight
   SolvedPoint end;                 ///< last point
   Vector3 direction;               ///< ECEF unit vector of the direction of flight
   double length = 0.0;             ///< metres from begin to end
   double radiantAzimuth = 0.0;     ///< degrees from north through east, at the begin point
   double radiantElevation = 0.0;   ///< degrees, the direction the fireball came from
+  double endRadiantAzimuth = 0.0;   ///< degrees from north through east: where it came from, seen at the end point
+  double endRadiantElevation = 0.0; ///< degrees, in the end point's geodetic horizon
   std::optional<double> speed;     ///< metres per second (sightings with times only)
   double convergenceAngle = 0.0;   ///< degrees, largest of the station pairs
   std::optional<TrajectoryUncertainty> uncertainty;

@@ -511,20 +511,16 @@ void labelPoints(const PreparedEvent& event, const std::vector<Vector3>& origins
   }
 }
 
-// Speed (m/s) from the timed points: the least-squares slope of distance along u (metres
-// from p) against time. Turns u along the flight and sets result.speed; false without one.
-bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreResult& result) {
+// Least-squares slope (metres per second along u) of distance from p against time over the
+// timed points of `station` (all stations when none is given), times counted from `t0`;
+// NaN when the times do not fix one.
+double timeSlope(const PreparedEvent& event, const Vector3& p, const Vector3& u, const CoreResult& result,
+                 std::optional<std::size_t> station, double t0) {
   double st = 0, ss = 0, stt = 0, sts = 0;
   int timed = 0;
-  double t0 = kNaN;
-  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
-    if (result.hasPoint[i] && event.sightings[i].time && !event.sightings[i].excluded) {
-      t0 = *event.sightings[i].time;
-      break;
-    }
-  }
   for (std::size_t i = 0; i < event.sightings.size(); ++i) {
     if (!result.hasPoint[i] || !event.sightings[i].time || event.sightings[i].excluded) continue;
+    if (station && event.sightings[i].station != *station) continue;
     const double t = *event.sightings[i].time - t0;
     const double s = dot(result.points[i] - p, u);
     st += t;
@@ -534,10 +530,49 @@ bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreR
     ++timed;
   }
   const double denom = timed * stt - st * st;
-  if (!(timed >= 2 && denom > 0.0)) return false;
-  const double slope = (timed * sts - st * ss) / denom;  // metres per second along u
+  if (!(timed >= 2 && denom > 0.0)) return kNaN;
+  return (timed * sts - st * ss) / denom;
+}
+
+// The direction of flight along u that each station's own times give (a station's clock
+// offset cannot turn them): Disagree when stations' times point opposite ways, None when
+// no station has two distinct times.
+enum class StationVote { Forward, Backward, Disagree, None };
+
+StationVote stationVote(const PreparedEvent& event, const Vector3& p, const Vector3& u, const CoreResult& result,
+                        double t0) {
+  int forward = 0, backward = 0;
+  for (std::size_t station = 0; station < event.stations.size(); ++station) {
+    const double slope = timeSlope(event, p, u, result, station, t0);
+    if (slope > 0.0) ++forward;
+    if (slope < 0.0) ++backward;
+  }
+  if (forward > 0 && backward > 0) return StationVote::Disagree;
+  if (forward > 0) return StationVote::Forward;
+  if (backward > 0) return StationVote::Backward;
+  return StationVote::None;
+}
+
+// Speed (m/s) from the timed points: the least-squares slope of distance along u (metres
+// from p) against time. Turns u along the flight and sets result.speed; false without one.
+// The direction comes from each station's own times, so that a station whose clock is
+// seconds off cannot turn the flight around; where the stations disagree, from the
+// geometry (false: the caller points it down); only where no station has two times, from
+// the times across stations.
+bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreResult& result) {
+  double t0 = kNaN;
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    if (result.hasPoint[i] && event.sightings[i].time) {
+      t0 = *event.sightings[i].time;
+      break;
+    }
+  }
+  const double slope = timeSlope(event, p, u, result, std::nullopt, t0);  // metres per second along u
+  const StationVote vote = stationVote(event, p, u, result, t0);
+  if (vote == StationVote::Disagree) return false;
   if (!(std::isfinite(slope) && slope != 0.0)) return false;
-  if (slope < 0) u = -1.0 * u;
+  const bool backward = vote == StationVote::None ? slope < 0 : vote == StationVote::Backward;
+  if (backward) u = -1.0 * u;
   result.speed = std::fabs(slope);
   return true;
 }

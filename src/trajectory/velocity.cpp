@@ -764,6 +764,11 @@ VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode m
   return fit;
 }
 
+DecelerationShape decelerationShape(double x) {
+  const Shape s = shapeAt(x);
+  return {s.growth, s.bend, s.slope};
+}
+
 double modelLength(const VelocityFit& fit, double t) {
   return fit.c + fit.vInf * t - std::fabs(fit.a1) * std::exp(std::fabs(fit.a2) * t);
 }

@@ -104,4 +104,13 @@ double modelLength(const VelocityFit& fit, double t);
 /// Model speed (m/s) at model time t (s from fit.t0 on the reference clock).
 double modelSpeed(const VelocityFit& fit, double t);
 
+/// The deceleration model's shape functions at x = |a2|*t (dimensionless), for fits
+/// that use its pivot form length = c + v*t - d*t^2*bend (speed v - d*t*growth):
+///   growth = expm1(x)/x,  bend = (exp(x) - 1 - x)/x^2,  slope = d bend/dx,
+/// free of cancellation near x = 0.
+struct DecelerationShape {
+  double growth = 1.0, bend = 0.5, slope = 1.0 / 6.0;
+};
+DecelerationShape decelerationShape(double x);
+
 }  // namespace sightline
