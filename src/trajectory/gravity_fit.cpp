@@ -18,8 +18,11 @@ constexpr double kGridStep = 0.1;
 constexpr int kGridMargin = 3;
 /// Most Levenberg-Marquardt iterations of one fit.
 constexpr int kMaxIterations = 60;
-/// The fit has converged when a step turns no modelled line of sight by more than this, rad.
+/// The fit has converged when a step turns no modelled line of sight by more than this, rad
+/// (1e-8 m at 100 km) ...
 constexpr double kAngleTolerance = 1e-13;
+/// ... or, in a warm-started fit (a Monte Carlo draw, whose spread is metres), 1e-5 m at 100 km.
+constexpr double kWarmAngleTolerance = 1e-10;
 /// The frame moves to the new begin time when it has moved by more than this, s.
 constexpr double kRebaseTolerance = 1e-7;
 /// ... in a warm-started fit (the Monte Carlo draws), where it costs a little more than it gives:
@@ -33,20 +36,28 @@ constexpr double kMaxDamping = 1e9;
 /// Sine under which a line of sight still pins a place along the trajectory (as along_track.cpp).
 constexpr double kMinimumSine = 1.7e-3;
 
+// Inline vector arithmetic for the inner loops (Vector3's constructor and operators live out of line).
+inline Vector3 vec(double x, double y, double z) {
+  Vector3 v;
+  v.x = x;
+  v.y = y;
+  v.z = z;
+  return v;
+}
 inline double dot3(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline Vector3 add3(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vector3 sub3(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vector3 scale3(double s, const Vector3& a) { return {s * a.x, s * a.y, s * a.z}; }
+inline Vector3 add3(const Vector3& a, const Vector3& b) { return vec(a.x + b.x, a.y + b.y, a.z + b.z); }
+inline Vector3 sub3(const Vector3& a, const Vector3& b) { return vec(a.x - b.x, a.y - b.y, a.z - b.z); }
+inline Vector3 scale3(double s, const Vector3& a) { return vec(s * a.x, s * a.y, s * a.z); }
 inline Vector3 unit3(const Vector3& a) { return scale3(1.0 / std::sqrt(dot3(a, a)), a); }
 
 /// Right-handed turn by `angle` (rad) about +z.
 inline Vector3 turnZ(double angle, const Vector3& v) {
   const double c = std::cos(angle), s = std::sin(angle);
-  return {c * v.x - s * v.y, s * v.x + c * v.y, v.z};
+  return vec(c * v.x - s * v.y, s * v.x + c * v.y, v.z);
 }
 
 /// omega z x p.
-inline Vector3 spin(const Vector3& p) { return {-gc::kEarthRotation * p.y, gc::kEarthRotation * p.x, 0.0}; }
+inline Vector3 spin(const Vector3& p) { return vec(-gc::kEarthRotation * p.y, gc::kEarthRotation * p.x, 0.0); }
 
 Vector3 gravityAt(const Vector3& r) {
   const double r2 = dot3(r, r);
@@ -283,7 +294,7 @@ bool dampedSolve(const std::vector<double>& a, const std::vector<double>& b, std
 GravityFit stepped(const Problem& p, const GravityFit& f, const Vector3& e1u, const Vector3& e2u,
                    const std::vector<double>& x) {
   GravityFit y = f;
-  y.begin = add3(f.begin, Vector3{x[0], x[1], x[2]});
+  y.begin = add3(f.begin, vec(x[0], x[1], x[2]));
   y.direction = unit3(add3(f.direction, add3(scale3(x[3], e1u), scale3(x[4], e2u))));
   y.v += x[5];
   if (p.exponential) {
@@ -326,7 +337,7 @@ double largestTurn(const std::vector<double>& jacobian, const Problem& p, const 
 }
 
 /// Levenberg-Marquardt at a fixed frame time; false when it fails.
-bool iterate(const Problem& p, GravityFit& f, double frameTime, bool keepGrid) {
+bool iterate(const Problem& p, GravityFit& f, double frameTime, bool keepGrid, double tolerance) {
   std::vector<double> residual, jacobian, a, b, x, trial;
   double lambda = kInitialDamping;
   for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
@@ -351,7 +362,7 @@ bool iterate(const Problem& p, GravityFit& f, double frameTime, bool keepGrid) {
     ++f.iterations;
     if (!accepted) return true;  // no step lowers the cost: a minimum to rounding
     lambda = std::max(lambda * 0.1, kInitialDamping);
-    if (largestTurn(jacobian, p, x) <= kAngleTolerance) return true;
+    if (largestTurn(jacobian, p, x) <= tolerance) return true;
   }
   return false;
 }
@@ -398,8 +409,9 @@ GravityFit run(const Problem& p, GravityFit f, double frameTime, bool warm) {
   f.iterations = 0;
   if (p.rows.size() * 2 < p.parameters + 1) return f;
   const double tolerance = warm ? kWarmRebaseTolerance : kRebaseTolerance;
+  const double angle = warm ? kWarmAngleTolerance : kAngleTolerance;
   for (int round = 0; round <= kMaxRebases; ++round) {
-    if (!iterate(p, f, frameTime, warm && round == 0)) return f;
+    if (!iterate(p, f, frameTime, warm && round == 0, angle)) return f;
     const double begin = earliestCorrected(p, f);
     if (!(std::fabs(begin - frameTime) > tolerance) || round == kMaxRebases) break;
     rebase(f, frameTime, begin);

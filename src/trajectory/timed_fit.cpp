@@ -36,7 +36,9 @@ TimedFit straightFit(const PreparedEvent& event, const CoreResult& core, double 
   return fit;
 }
 
-/// The speed model of a gravity fit in the form the solution reports (see TimedFit::speed).
+/// The speed model of a gravity fit in the form the solution reports (see TimedFit::speed),
+/// with per-point figures for `points` (times: their corrected times, s from the epoch; without
+/// points, the fit's times only fix the last).
 VelocityFit reportedSpeed(const GravityFit& g, const std::vector<TimedPoint>& points, const std::vector<double>& times) {
   VelocityFit s;
   s.ok = true;
@@ -52,9 +54,9 @@ VelocityFit reportedSpeed(const GravityFit& g, const std::vector<TimedPoint>& po
   Vector3 place, velocity;
   s.initialVelocity = g.velocity.length();
   double last = g.beginTime, sum = 0.0;
+  for (const double t : times) last = std::max(last, t);
   for (std::size_t k = 0; k < points.size(); ++k) {
     earthFixedState(g, times[k], place, velocity);
-    last = std::max(last, times[k]);
     s.t.push_back(times[k] - g.beginTime);
     s.speed.push_back(velocity.length());
     s.weight.push_back(1.0);
@@ -93,6 +95,22 @@ void gravityResiduals(const PreparedEvent& event, const CoreResult& core, TimedF
     fit.along[i] = std::atan2(dot(d, ahead), dot(d, m));
     fit.alongTrack[i] = fit.along[i];
   }
+}
+
+/// What a Monte Carlo draw needs of a gravity fit: the speed model's figures and every
+/// timed sighting's point (no lengths, lags or residuals).
+void drawOutputs(const PreparedEvent& event, TimedFit& fit) {
+  const GravityFit& g = *fit.gravity;
+  std::vector<double> times;
+  fit.points.assign(event.sightings.size(), Vector3(kNaN, kNaN, kNaN));
+  Vector3 velocity;
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    const double t = correctedTime(g, event, fit.epoch, i);
+    if (!std::isfinite(t)) continue;
+    earthFixedState(g, t, fit.points[i], velocity);
+    if (!event.sightings[i].excluded) times.push_back(t);
+  }
+  fit.speed = reportedSpeed(g, {}, times);
 }
 
 /// Lengths, times and lags of the timed sightings under a gravity fit.
@@ -157,6 +175,8 @@ TimedFit fitTimed(const PreparedEvent& event, const CoreResult& core, double epo
     GravityFit g = fitGravity(event, core.directions, epoch, core, warm->speed, &*warm->gravity);
     if (!g.ok) return fit;
     fit.gravity = g;
+    drawOutputs(event, fit);
+    return fit;
   } else {
     TimedFit straight = straightFit(event, core, epoch, mode, nullptr);
     if (!straight.speed.ok) return straight;
@@ -187,8 +207,8 @@ void applyGravity(const TimedFit& fit, CoreResult& core) {
     if (!isFinite(fit.points[i])) continue;
     core.points[i] = fit.points[i];
     core.hasPoint[i] = true;
-    core.range[i] = fit.range[i];
-    core.residual[i] = fit.across[i];
+    if (i < fit.range.size()) core.range[i] = fit.range[i];
+    if (i < fit.across.size()) core.residual[i] = fit.across[i];
   }
 }
 

@@ -232,8 +232,8 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
   auto draw = [&](int d, int worker) {
     const std::size_t slot = static_cast<std::size_t>(d);
     try {
-      const CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
-      speed.record(slot, r);
+      CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
+      if (!speed.record(slot, r)) return;
       if (measureDraw(targets, r, line, wantSpeed, points.data() + slot * count, line != nullptr ? &lines[slot] : nullptr))
         good[slot] = 1;
     } catch (...) {
