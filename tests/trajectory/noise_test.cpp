@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "earth/horizon.hpp"
+#include "earth/frames.hpp"
 #include "geometry/angles.hpp"
 #include "support/readable_name.hpp"
 #include "trajectory/f_test.hpp"
@@ -118,9 +118,16 @@ void addNoise(Event& event, std::size_t s, double sigma, std::mt19937_64& engine
   }
 }
 
+/// The known event, fitted as it flies: along a straight line.
+Event straightEvent(const KnownTrajectory& truth, const std::vector<KnownStation>& stations) {
+  Event event = knownEvent(truth, stations);
+  event.trajectoryModel = TrajectoryModel::Straight;
+  return event;
+}
+
 /// The known event with `sigmas[s]` degrees of noise at station s, seeded.
 Event noisyEvent(const KnownTrajectory& truth, const std::vector<double>& sigmas, std::uint64_t seed) {
-  Event event = knownEvent(truth, cameras(sigmas.size()));
+  Event event = straightEvent(truth, cameras(sigmas.size()));
   std::mt19937_64 engine(seed);
   for (std::size_t s = 0; s < sigmas.size(); ++s) addNoise(event, s, sigmas[s], engine);
   return event;
@@ -185,7 +192,7 @@ TEST(StationSigmas, FewSightingsArePooledOrDefault) {
   std::vector<KnownStation> stations = cameras(3);
   stations[2].frameRate = 0.0;
   stations[2].count = 4;
-  Event event = knownEvent(decelerating(), stations);
+  Event event = straightEvent(decelerating(), stations);
   std::mt19937_64 engine(3);
   for (std::size_t s = 0; s < 3; ++s) addNoise(event, s, 15 * kArcsec, engine);
   const Solution solution = solve(event);
@@ -197,7 +204,7 @@ TEST(StationSigmas, FewSightingsArePooledOrDefault) {
     s.frameRate = 0.0;
     s.count = 5;
   }
-  const Solution few = solve(knownEvent(decelerating(), stations));
+  const Solution few = solve(straightEvent(decelerating(), stations));
   for (const StationSigma& sigma : few.stationSigmas) {
     EXPECT_EQ(sigma.source, SigmaSource::Default);
     EXPECT_EQ(sigma.sigma, kDefaultSigmaDegrees);
@@ -212,7 +219,7 @@ TEST(StationSigmas, UntimedFewSightingsKeepTheAnswerOfTheDefault) {
     s.frameRate = 0.0;
     s.count = 5;
   }
-  Event event = knownEvent(decelerating(), stations);
+  Event event = straightEvent(decelerating(), stations);
   std::mt19937_64 engine(8);
   for (std::size_t s = 0; s < 3; ++s) addNoise(event, s, 30 * kArcsec, engine);
   for (Station& s : event.stations)
@@ -287,7 +294,7 @@ TEST(ModelChoice, TheFallbackSaysWhichTestAndWhichValue) {
 // honest but three times noisier. The frame and Ridge go; Valley only weighs less.
 TEST(Exclusions, BadFrameAndMisalignedCameraGoAndANoisyCameraStays) {
   const KnownTrajectory truth = decelerating();
-  Event event = knownEvent(truth, cameras(4));
+  Event event = straightEvent(truth, cameras(4));
   std::mt19937_64 engine(17);
   const double noise = 10 * kArcsec;
   addNoise(event, 0, noise, engine);
