@@ -29,6 +29,9 @@ constexpr double kBadStationRmsArcsec = 30.0;
 constexpr double kBiasStandardErrors = 5.0;
 /// Good stations that must remain after a station is left out.
 constexpr std::size_t kMinGoodStations = 2;
+/// Longer runs of consecutive frames over the bound are the model's misfit (a trend, e.g. the
+/// end of a long flight), not bad frames.
+constexpr std::size_t kLongestBadRun = 2;
 /// Median absolute deviation to standard deviation for Gaussian errors.
 constexpr double kMadToSigma = 1.4826;
 /// One arcsecond in radians.
@@ -56,6 +59,11 @@ std::vector<Sums> stationSums(std::size_t stations, const std::vector<StationNoi
   for (const SightingMisfit& m : misfits) {
     if (m.station >= stations || !m.hasPoint || !std::isfinite(m.crossTrack)) continue;
     if (m.excluded && !inputs[m.station].excluded) continue;
+    if (inputs[m.station].excluded) {  // out of the fit: its clock is not fitted, so only the cross-track residual speaks
+      sums[m.station].squares += m.crossTrack * m.crossTrack;
+      ++sums[m.station].components;
+      continue;
+    }
     add(sums[m.station], m);
   }
   return sums;
@@ -209,6 +217,14 @@ Exclusion badStation(const std::vector<StationNoiseInput>& stations, const std::
   return worst;
 }
 
+/// Length of the run of consecutive set flags through position k.
+std::size_t runLength(const std::vector<char>& flags, std::size_t k) {
+  std::size_t first = k, last = k;
+  while (first > 0 && flags[first - 1]) --first;
+  while (last + 1 < flags.size() && flags[last + 1]) ++last;
+  return last - first + 1;
+}
+
 /// The bad frames of the station with the worst one, if any (see decideExclusion).
 Exclusion badFrames(const std::vector<StationNoiseInput>& stations, const std::vector<SightingMisfit>& misfits) {
   Exclusion worst;
@@ -225,10 +241,12 @@ Exclusion badFrames(const std::vector<StationNoiseInput>& stations, const std::v
     }
     if (inFit.size() < kFrameJudgedSightings) continue;
     const double robust = std::max(kMadToSigma * median(sizes), kSigmaFloor);
+    std::vector<char> over(inFit.size());
+    for (std::size_t k = 0; k < inFit.size(); ++k) over[k] = sizes[k] > kBadFrameSigmas * robust;
     Exclusion frames;
     double largest = 0.0;
     for (std::size_t k = 0; k < inFit.size(); ++k) {
-      if (!(sizes[k] > kBadFrameSigmas * robust)) continue;
+      if (!over[k] || runLength(over, k) > kLongestBadRun) continue;
       frames.sightings.push_back(inFit[k]);
       largest = std::max(largest, sizes[k] / robust);
     }

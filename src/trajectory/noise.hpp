@@ -50,7 +50,7 @@ struct StationNoiseInput {
 struct StationNoise {
   double sigma = 0.0;                         ///< radians, per axis
   SigmaSource source = SigmaSource::Default;
-  std::optional<double> residualRms;          ///< radians, per axis: over its sightings in the fit (an excluded station: over all of them)
+  std::optional<double> residualRms;          ///< radians, per axis: over its sightings in the fit (an excluded station: its cross-track residuals)
   std::size_t components = 0;                 ///< residual components behind residualRms
 };
 
@@ -109,7 +109,8 @@ struct Exclusion {
 ///   - Bad frame: a sighting in the fit whose cross-track residual exceeds 5 times its
 ///     station's robust sigma, 1.4826 * median |cross-track residual| (floor 1
 ///     arcsecond), at stations with 6 or more sightings in the fit; never more than
-///     half of a station's sightings. Along-track misfit is the speed model's business.
+///     half of a station's sightings, nor runs of 3 or more consecutive frames (a trend the
+///     model misses, not bad frames). Along-track misfit is the speed model's business.
 ///   - Bad station, all three of: residual RMS over 3 times the median of the others'
 ///     and over 30 arcseconds; mean cross-track residual more than 5 standard errors
 ///     from zero (a misaligned or mistimed camera; an honest noisier one is only

@@ -183,7 +183,7 @@ struct StationSigma {
   std::size_t station = 0;                    ///< index into Event::stations
   double sigma = 0.0;                         ///< degrees on the sky, per axis: what weighed its sightings (with no stated sigma of their own)
   SigmaSource source = SigmaSource::Default;  ///< stated, estimated, pooled or default
-  std::optional<double> residualRms;          ///< degrees, per axis: over its sightings in the fit (an excluded station: all of them); empty without a trajectory
+  std::optional<double> residualRms;          ///< degrees, per axis: over its sightings in the fit (an excluded station: its cross-track residuals); empty without a trajectory
 };
 
 /// Everything solve() found.

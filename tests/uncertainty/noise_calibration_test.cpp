@@ -24,7 +24,6 @@ namespace sightline {
 namespace {
 
 using testing_events::KnownCase;
-using testing_events::randomCase;
 
 constexpr int kEvents = 30;
 constexpr int kDraws = 100;
@@ -49,24 +48,10 @@ void addStationNoise(Event& event, std::size_t s, double sigma, DrawRandom& rand
   }
 }
 
-/// A random decelerating fireball filmed at 25 fps by cameras 0.2 s off at most, each with
-/// its own noise; no sigma stated. Fitted as it flies: a straight line.
+/// A decelerating case of events.hpp, each station with its own noise (8-40 arcseconds),
+/// none stated. Fitted as it flies: a straight line.
 KnownCase noisyCase(DrawRandom& random) {
-  KnownCase c = randomCase(random);
-  KnownTrajectory& truth = c.truth;
-  truth.speed = between(random, 15000, 60000);
-  const Vector3 a = toEcef(truth.begin), b = toEcef(truth.end);
-  const double fullLength = distance(a, b);
-  const double length = std::min(fullLength, kLongestFlight * truth.speed);
-  truth.end = toGeodetic(a + (length / fullLength) * (b - a));
-  truth.a2 = between(random, 1.0, 6.0);
-  const double drop = between(random, 0.1, 0.4);
-  truth.a1 = drop * truth.speed / (truth.a2 * std::exp(truth.a2 * length / ((1 - drop) * truth.speed)));
-  for (KnownStation& station : c.stations) {
-    station.frameRate = 25.0;
-    station.clockOffset = between(random, -0.2, 0.2);
-  }
-  c.event = knownEvent(truth, c.stations);
+  KnownCase c = testing_events::deceleratingCase(random, kLongestFlight);
   c.event.trajectoryModel = TrajectoryModel::Straight;
   for (std::size_t s = 0; s < c.event.stations.size(); ++s)
     addStationNoise(c.event, s, between(random, 8.0, 40.0) / 3600.0, random);
