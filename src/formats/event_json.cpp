@@ -498,7 +498,7 @@ std::string writeEventJson(const Event& event) {
   if (!event.name.empty()) field("name", event.name);
   if (event.time) field("time", formatIsoTime(*event.time));
   field("refraction", refractionName(event.refraction));
-  field("sigma", event.sigma);
+  if (event.sigma) field("sigma", *event.sigma);  // a default is not written as if stated
   if (!event.triangulateLabels) field("triangulateLabels", false);
   if (event.clockOffsets == ClockOffsetMode::None) field("clockOffsets", "none");
   if (event.trajectoryModel == TrajectoryModel::Straight) field("trajectoryModel", "straight");

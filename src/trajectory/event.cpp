@@ -7,7 +7,12 @@ double sightingSigma(const Event& event, std::size_t s, std::size_t k) {
   const Sighting& sighting = station.sightings[k];
   if (sighting.sigma) return *sighting.sigma;
   if (station.sigma) return *station.sigma;
-  return event.sigma;
+  return event.sigma.value_or(kDefaultSigmaDegrees);
+}
+
+bool sigmaStated(const Event& event, std::size_t s, std::size_t k) {
+  const Station& station = event.stations[s];
+  return station.sightings[k].sigma.has_value() || station.sigma.has_value() || event.sigma.has_value();
 }
 
 const char* refractionName(Refraction refraction) {

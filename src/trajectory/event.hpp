@@ -75,7 +75,9 @@ struct Event {
   std::string name;                     ///< optional
   std::optional<double> time;           ///< seconds since 1970-01-01T00:00:00Z (UTC)
   Refraction refraction = Refraction::Corrected;
-  double sigma = kDefaultSigmaDegrees;  ///< degrees on the sky, default of every sighting
+  /// Degrees on the sky, default of every sighting; empty when the event states none (then
+  /// kDefaultSigmaDegrees until solve() estimates the stations' sigmas from their residuals).
+  std::optional<double> sigma;
   std::vector<Station> stations;
   MonteCarloOptions monteCarlo;
   /// Triangulate sightings that share a label at two or more stations as one point.
@@ -89,8 +91,12 @@ struct Event {
   TrajectoryModel trajectoryModel = TrajectoryModel::Gravity;
 };
 
-/// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`.
+/// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`:
+/// the sighting's, else the station's, else the event's, else kDefaultSigmaDegrees.
 double sightingSigma(const Event& event, std::size_t s, std::size_t k);
+
+/// Whether sighting `k` of station `s` has a stated sigma (its own, its station's or the event's).
+bool sigmaStated(const Event& event, std::size_t s, std::size_t k);
 
 /// "none", "corrected" or "apparent".
 const char* refractionName(Refraction refraction);

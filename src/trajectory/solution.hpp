@@ -13,6 +13,7 @@
 #include "geometry/vector3.hpp"
 #include "orbit/orbit.hpp"
 #include "trajectory/event.hpp"
+#include "trajectory/noise.hpp"
 #include "trajectory/velocity.hpp"
 
 namespace sightline {
@@ -177,6 +178,14 @@ struct MonteCarloSummary {
   std::uint64_t seed = 0;
 };
 
+/// One station's angular sigma and the residuals it rests on (trajectory/noise.hpp).
+struct StationSigma {
+  std::size_t station = 0;                    ///< index into Event::stations
+  double sigma = 0.0;                         ///< degrees on the sky, per axis: what weighed its sightings (with no stated sigma of their own)
+  SigmaSource source = SigmaSource::Default;  ///< stated, estimated, pooled or default
+  std::optional<double> residualRms;          ///< degrees, per axis: over its sightings in the fit (an excluded station: its cross-track residuals); empty without a trajectory
+};
+
 /// Everything solve() found.
 struct Solution {
   SolveStatus status = SolveStatus::NoGeometry;
@@ -188,6 +197,7 @@ struct Solution {
   std::vector<Warning> warnings;            ///< coded, in the order found
   std::optional<MonteCarloSummary> monteCarlo;
   std::optional<SolvedOrbit> orbit;        ///< when the sightings are timed and give an initial velocity
+  std::vector<StationSigma> stationSigmas; ///< one per station, in input order
 };
 
 /// A short English description of a status, for messages.

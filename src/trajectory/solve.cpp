@@ -8,6 +8,7 @@
 #include "geometry/angles.hpp"
 #include "trajectory/along_track.hpp"
 #include "trajectory/constants.hpp"
+#include "trajectory/noise_fit.hpp"
 #include "trajectory/solver_core.hpp"
 #include "trajectory/timed_fit.hpp"
 #include "trajectory/timing_checks.hpp"
@@ -98,7 +99,9 @@ void reportTiming(const Event& event, const PreparedEvent& prepared, Solution& s
 double reportPlanes(const Event& event, const PreparedEvent& prepared, const CoreResult& core, Solution& solution) {
   const std::vector<Vector3>& normals = core.normals;
   for (std::size_t s = 0; s < prepared.stations.size(); ++s) {
-    if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0)) {
+    const bool out = std::all_of(prepared.stationSightings[s].begin(), prepared.stationSightings[s].end(),
+                                 [&](std::size_t i) { return prepared.sightings[i].excluded; });
+    if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0) && !out) {
       solution.warnings.push_back({"parallel-sightings", "station " + event.stations[s].name +
                                   ": its sightings are parallel and span no plane of sight"});
     }
@@ -125,6 +128,7 @@ void reportSightings(const Event& event, const PreparedEvent& prepared, const Co
     r.station = ps.station;
     r.sighting = ps.index;
     r.sigma = radToDeg(ps.sigma);
+    r.excluded = ps.excluded;
     r.refraction = (core.lineElevation[i] - ps.elevation) * tc::kArcsecondsPerDegree;
     r.hasPoint = core.hasPoint[i];
     if (r.hasPoint) {
@@ -255,8 +259,8 @@ Solution solve(const Event& event) {
     solution.status = SolveStatus::TooFewStations;
     return solution;
   }
-  const PreparedEvent prepared = prepare(event);
-  return fitPrepared(event, prepared);
+  PreparedEvent prepared = prepare(event);
+  return fitWithNoise(event, prepared, [&event](const PreparedEvent& p) { return fitPrepared(event, p); });
 }
 
 }  // namespace sightline

@@ -322,7 +322,7 @@ void startElevations(const PreparedEvent& event, const std::vector<double>& elev
 void originsAndWeights(const PreparedEvent& event, std::vector<Vector3>& origins, std::vector<double>& weights) {
   for (std::size_t i = 0; i < event.sightings.size(); ++i) {
     origins[i] = event.stations[event.sightings[i].station].position;
-    weights[i] = 1.0 / event.sightings[i].sigma;
+    weights[i] = event.sightings[i].excluded ? 0.0 : 1.0 / event.sightings[i].sigma;
   }
 }
 
@@ -355,13 +355,23 @@ Vector3 planeNormal(const std::vector<std::size_t>& list, const std::vector<Vect
   return smallestEigenvector(m);
 }
 
+// Station s's sightings in the fit: its list, or (when some are excluded) the rest copied into `kept`.
+const std::vector<std::size_t>& sightingsInFit(const PreparedEvent& event, std::size_t s, std::vector<std::size_t>& kept) {
+  const std::vector<std::size_t>& all = event.stationSightings[s];
+  if (std::none_of(all.begin(), all.end(), [&](std::size_t i) { return event.sightings[i].excluded; })) return all;
+  kept.clear();
+  for (std::size_t i : all)
+    if (!event.sightings[i].excluded) kept.push_back(i);
+  return kept;
+}
+
 // Planes of sight: per station the unit normal (ECEF) of its plane, zero when it has none;
 // returns the stations that have one, in order.
 std::vector<std::size_t> planesOfSight(const PreparedEvent& event, const std::vector<Vector3>& directions,
                                        std::vector<Vector3>& normals) {
-  std::vector<std::size_t> planeStations;
+  std::vector<std::size_t> planeStations, kept;
   for (std::size_t s = 0; s < event.stations.size(); ++s) {
-    const auto& list = event.stationSightings[s];
+    const std::vector<std::size_t>& list = sightingsInFit(event, s, kept);
     normals[s] = Vector3();
     if (list.size() < 2) continue;
     const Vector3 normal = planeNormal(list, directions);
@@ -509,7 +519,7 @@ double timeSlope(const PreparedEvent& event, const Vector3& p, const Vector3& u,
   double st = 0, ss = 0, stt = 0, sts = 0;
   int timed = 0;
   for (std::size_t i = 0; i < event.sightings.size(); ++i) {
-    if (!result.hasPoint[i] || !event.sightings[i].time) continue;
+    if (!result.hasPoint[i] || !event.sightings[i].time || event.sightings[i].excluded) continue;
     if (station && event.sightings[i].station != *station) continue;
     const double t = *event.sightings[i].time - t0;
     const double s = dot(result.points[i] - p, u);
@@ -580,12 +590,12 @@ void orientFlight(const PreparedEvent& event, const Vector3& p, Vector3& u, Core
   result.direction = u;
 }
 
-// Begin and end (ECEF metres): the points first and last along the direction of flight u;
+// Begin and end (ECEF metres): the points in the fit first and last along the direction of flight u;
 // without any, the line is dropped.
-void lineEnds(const Vector3& p, const Vector3& u, CoreResult& result) {
+void lineEnds(const PreparedEvent& event, const Vector3& p, const Vector3& u, CoreResult& result) {
   double lo = std::numeric_limits<double>::infinity(), hi = -lo;
   for (std::size_t i = 0; i < result.points.size(); ++i) {
-    if (!result.hasPoint[i]) continue;
+    if (!result.hasPoint[i] || event.sightings[i].excluded) continue;
     const double s = dot(result.points[i] - p, u);
     if (s < lo) {
       lo = s;
@@ -734,7 +744,7 @@ CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azim
   labelPoints(event, origins, result);
   if (result.hasLine) {
     orientFlight(event, p, u, result);
-    lineEnds(p, u, result);
+    lineEnds(event, p, u, result);
   }
   return result;
 }

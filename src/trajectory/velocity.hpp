@@ -91,6 +91,9 @@ struct VelocityFit {
 ///     model, with a "constant-speed-fallback" warning saying why, when the
 ///     deceleration term is not supported by the data: too few points or too short,
 ///     no significant improvement, a speed-up, no convergence, or |a2| beyond reason.
+///     Significance: an F-test of the weighted residual sums at a false-alarm rate of
+///     0.001 (2 extra parameters; trajectory/f_test.hpp), unchanged when every sigma is
+///     multiplied by one constant.
 ///   - Exponential deceleration of meteors: e.g. Whipple & Jacchia 1957; Pecina & Ceplecha 1983.
 VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode mode,
                         const VelocityFit* start = nullptr);

@@ -211,7 +211,7 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
   for (const Station& station : event.stations) sightings += station.sightings.size();
   const bool predict = static_cast<std::size_t>(draws) >= kDrawsPerGradientSolve * 4 * sightings &&
                        sightings <= kMaxGradientSightings;
-  const DrawSetup setup(event, threads, predict);
+  const DrawSetup setup(event, threads, predict, &nominal);
   const PreparedEvent& prepared = setup.prepared();
 
   const std::vector<Target> targets = targetsOf(nominal, prepared, prepared.sightings.size());

@@ -43,7 +43,7 @@ TEST(EventJsonRead, ValidEventGivesItsValuesAndTheDefaults) {
   ASSERT_FALSE(r.error) << r.error->text();
   const Event& e = r.event;
   EXPECT_EQ(e.refraction, Refraction::None);
-  EXPECT_EQ(e.sigma, kDefaultSigmaDegrees);
+  EXPECT_FALSE(e.sigma);  // not stated: the default applies until solve() estimates the sigmas
   EXPECT_FALSE(e.time);
   EXPECT_EQ(e.monteCarlo.draws, 0);
   EXPECT_TRUE(e.triangulateLabels);
