@@ -50,6 +50,7 @@ const GeoidAccess& sharedGeoid();
 /// What a front end may change of the event's own settings.
 struct SolveSettings {
   std::optional<Refraction> refraction;  ///< the event's refraction handling otherwise
+  std::optional<TrajectoryModel> trajectoryModel;  ///< the event's "trajectoryModel" otherwise
   std::optional<int> draws;              ///< Monte Carlo draws; the event's otherwise
   std::optional<std::uint64_t> seed;     ///< the event's seed otherwise
   int threads = 0;                       ///< threads for the draws; 0: all cores

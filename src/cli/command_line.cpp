@@ -89,6 +89,7 @@ struct SolveOptions {
   std::string format = "text";
   std::string output;
   std::string refraction;
+  std::string trajectoryModel;
   std::string ecsvHeights = "msl";
   int draws = -1;      // -1: as the event file says
   std::uint64_t seed = 0;
@@ -127,6 +128,7 @@ std::string joined(const std::vector<std::string>& names) {
 SolveSettings settingsOf(const SolveOptions& o) {
   SolveSettings settings;
   if (!o.refraction.empty()) settings.refraction = refractionFromName(o.refraction);
+  if (!o.trajectoryModel.empty()) settings.trajectoryModel = trajectoryModelFromName(o.trajectoryModel);
   if (o.draws >= 0) settings.draws = o.draws;
   if (o.seedGiven) settings.seed = o.seed;
   settings.threads = o.threads;
@@ -224,6 +226,11 @@ CLI::App* addSolveCommand(CLI::App& app, SolveOptions& so, CLI::Option*& seedOpt
                            "corrected as for stars), apparent (elevations as seen)")
       ->check(CLI::IsMember({"none", "corrected", "apparent"}))
       ->option_text("none|corrected|apparent");
+  solveCommand->add_option("--trajectory-model", so.trajectoryModel,
+                           "Override the event's trajectory model of timed sightings: gravity (gravity and the "
+                           "turning Earth, the default) or straight (one straight Earth-fixed line)")
+      ->check(CLI::IsMember({"gravity", "straight"}))
+      ->option_text("gravity|straight");
   solveCommand->add_option("--ecsv-heights", so.ecsvHeights, "What ECSV station heights are measured from (default msl)")
       ->check(CLI::IsMember({"msl", "ellipsoid"}))
       ->option_text("msl|ellipsoid");

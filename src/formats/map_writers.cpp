@@ -237,6 +237,9 @@ json trajectoryProperties(const Event& event, const Solution& solution, const Ge
                   {"length", number(t.length, kMetreDecimals)},
                   {"radiantAzimuth", number(t.radiantAzimuth, kAngleDecimals)},
                   {"radiantElevation", number(t.radiantElevation, kAngleDecimals)},
+                  {"endRadiantAzimuth", number(t.endRadiantAzimuth, kAngleDecimals)},
+                  {"endRadiantElevation", number(t.endRadiantElevation, kAngleDecimals)},
+                  {"model", trajectoryModelName(t.model)},
                   {"speed", optionalNumber(t.speed, kMetreDecimals)},
                   {"convergenceAngle", number(t.convergenceAngle, kAngleDecimals)},
                   {"passes", solution.passes},
@@ -444,6 +447,7 @@ std::string kmlTrajectoryText(const Solution& solution) {
                      " deg, elevation " + fixed(t.radiantElevation, 3) + " deg";
   if (t.speed) text += ", speed " + fixed(*t.speed / 1000.0, 3) + " km/s";
   text += ", convergence angle " + fixed(t.convergenceAngle, 2) + " deg";
+  if (t.model == TrajectoryModel::Gravity) text += ", model with gravity and the turning Earth";
   if (t.velocity) {
     text += "\nVelocity (Earth-fixed): initial " + fixed(t.velocity->initial / 1000.0, 3) + " km/s, final " +
             fixed(t.velocity->final / 1000.0, 3) + " km/s, " +

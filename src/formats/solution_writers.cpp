@@ -143,6 +143,8 @@ Json trajectoryJson(const Trajectory& t, const Event& event, const OutputContext
   j["end"] = pointJson(t.end, context);
   j["length"] = number(t.length);
   j["radiant"] = Json{{"azimuth", number(t.radiantAzimuth)}, {"elevation", number(t.radiantElevation)}};
+  j["endRadiant"] = Json{{"azimuth", number(t.endRadiantAzimuth)}, {"elevation", number(t.endRadiantElevation)}};
+  j["model"] = trajectoryModelName(t.model);
   j["speed"] = t.speed ? number(*t.speed) : Json(nullptr);
   j["convergenceAngle"] = number(t.convergenceAngle);
   if (t.uncertainty) {
@@ -357,6 +359,11 @@ void writeTrajectoryText(std::ostream& out, const Event& event, const Trajectory
     out << "  speed    not known (the sightings carry no times)\n";
   }
   out << formatted("  convergence angle %.2f deg (largest of the station pairs)\n", t.convergenceAngle);
+  if (t.model == TrajectoryModel::Gravity) {
+    out << "  model    gravity and the turning Earth (begin, end and points where the fireball was at their corrected times)\n";
+    out << formatted("  end radiant azimuth %.3f deg, elevation %.3f deg (where it came from, seen at the end point)\n",
+                     t.endRadiantAzimuth, t.endRadiantElevation);
+  }
   if (t.velocity) writeVelocityText(out, event, *t.velocity, u ? u->speed : std::nullopt);
   writeClockOffsetsText(out, event, t);
 }

@@ -54,10 +54,12 @@ VelocityFit reportedSpeed(const GravityFit& g, const std::vector<TimedPoint>& po
   Vector3 place, velocity;
   s.initialVelocity = g.velocity.length();
   double last = g.beginTime, sum = 0.0;
-  for (const double t : times) last = std::max(last, t);
+  for (const double t : times) {
+    last = std::max(last, t);
+    s.t.push_back(t - g.beginTime);
+  }
   for (std::size_t k = 0; k < points.size(); ++k) {
     earthFixedState(g, times[k], place, velocity);
-    s.t.push_back(times[k] - g.beginTime);
     s.speed.push_back(velocity.length());
     s.weight.push_back(1.0);
     const double r = points[k].length - trackLength(g, times[k]);
