@@ -27,8 +27,8 @@ State startVector(const StartState& start);
 /// How to integrate.
 struct FallSettings {
   double groundHeight = 0.0;        ///< metres above mean sea level where the stone lands
-  double absoluteTolerance = 1e-6;  ///< Odeint's absolute error per step (m, m/s)
-  double relativeTolerance = 1e-10; ///< Odeint's relative error per step
+  double absoluteTolerance = 1e-5;  ///< Odeint's absolute error per step (m, m/s)
+  double relativeTolerance = 1e-9;  ///< Odeint's relative error per step: about a millimetre at the landing
   double maxTime = 7200.0;          ///< s; a stone still aloft after this has not landed
   double ceiling = 200000.0;        ///< metres above the ellipsoid; a stone above it has left
   bool keepPath = false;            ///< keep the path (each step's end) for figures

@@ -117,6 +117,8 @@ std::vector<StrewnMass> strewnField(const DarkFlightInput& input, const MonteCar
   std::vector<Landing> landings(static_cast<std::size_t>(total));
   FallSettings settings = input.settings;
   settings.keepPath = false;
+  settings.relativeTolerance = kDrawRelativeTolerance;
+  settings.absoluteTolerance = kDrawAbsoluteTolerance;
   runJobs(total, threadsFor(mc.threads, total), [&](int index, int) {
     const std::size_t m = static_cast<std::size_t>(index / mc.draws);
     const Draw d = drawOf(input, mc, m, index % mc.draws);
