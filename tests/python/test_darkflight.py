@@ -46,3 +46,16 @@ def test_default_masses_and_shapes():
 def test_bad_input_raises_input_error(changes, message):
     with pytest.raises(sightline.InputError, match=message):
         sightline.darkflight(**{**MURRILI, **changes})
+
+
+def test_outputs_follow_the_schema():
+    jsonschema = pytest.importorskip("jsonschema")
+    with open("schema/sightline-darkflight.schema.json") as f:
+        schema = json.load(f)
+    jsonschema.Draft202012Validator.check_schema(schema)
+    validator = jsonschema.Draft202012Validator(schema)
+    for result in (sightline.darkflight(**MURRILI, mass=[0.01, 1.0]),
+                   sightline.darkflight(**MURRILI, mass=1.0, mc=5),
+                   sightline.darkflight(solution="examples/expected/three-stations.json", mass=1.0)):
+        errors = [f"{list(e.absolute_path)}: {e.message}" for e in validator.iter_errors(result)]
+        assert errors == []
