@@ -51,8 +51,8 @@ struct MonteCarloSettings {
 };
 
 /// Odeint's relative and absolute (m, m/s) errors per step of the Monte Carlo draws.
-constexpr double kDrawRelativeTolerance = 1e-8;
-constexpr double kDrawAbsoluteTolerance = 1e-4;
+constexpr double kDrawRelativeTolerance = 1e-7;
+constexpr double kDrawAbsoluteTolerance = 1e-3;
 
 /// The 95% ellipse of a cloud of landings on the ground.
 struct Ellipse95 {
