@@ -172,7 +172,9 @@ void drawProfilePanel(cairo_t* cr, const DarkFlightReport& r) {
     cairo_stroke(cr);
     const MapPoint end = project(path.back().position);
     setFont(cr, kLabelSize);
-    drawText(cr, massLabel(masses[k]->mass), x(std::hypot(end.east, end.north)), y(path.back().position.height / 1000.0) - 6.0, 0.5, 1.0);
+    // Stones of similar masses land close together: their labels step upward so as not to overprint.
+    drawText(cr, massLabel(masses[k]->mass), x(std::hypot(end.east, end.north)) + 4.0,
+             y(path.back().position.height / 1000.0) - 6.0 - 16.0 * static_cast<double>(k), 0.0, 1.0);
   }
   cairo_restore(cr);
   drawFrame(cr, kProfile);

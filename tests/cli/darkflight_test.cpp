@@ -81,6 +81,9 @@ TEST(DarkFlightMurrili, TheMeteoriteLiesInsideTheEllipseOfItsMass) {
   const nlohmann::json out = nlohmann::json::parse(run.out);
   const nlohmann::json& field = out["strewnField"][0];
   EXPECT_EQ(field["draws"], 300);
+  const auto [e0, n0] = fromFind(out["fallLine"][0]);
+  std::printf("Murrili: the 1.68 kg stone of the fall line lands %.0f m from the meteorite\n", std::hypot(e0, n0));
+  EXPECT_LT(std::hypot(e0, n0), 400.0);
   const auto [e, n] = fromFind(field["centre"]);
   const double az = field["ellipse95"]["azimuth"].get<double>() * 3.14159265358979323846 / 180.0;
   const double a = field["ellipse95"]["semiMajor"], b = field["ellipse95"]["semiMinor"];
@@ -141,6 +144,21 @@ TEST_P(DarkFlightMaps, GdalReadsTheLineThePointsAndTheEllipses) {
 INSTANTIATE_TEST_SUITE_P(Formats, DarkFlightMaps,
                          ::testing::Values(MapCase{"GeoJson", "geojson"}, MapCase{"Kml", "kml"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DarkFlightCommand, DrawsTheFigureInEachFormat) {
+  for (const auto& [extension, magic] : {std::pair{".svg", "<?xml"}, std::pair{".png", "\x89PNG"}, std::pair{".pdf", "%PDF"}}) {
+    const std::string path = writeTemp(std::string("darkflight_figure") + extension, "");
+    const auto run = runSightline(kMurrili + " --mass 0.01,1,100 --mc 5 --format csv --plot " + path);
+    ASSERT_EQ(run.status, kExitSolved) << run.err;
+    const std::string figure = testing::readText(path);
+    EXPECT_EQ(figure.rfind(magic, 0), 0u) << extension;
+    EXPECT_GT(figure.size(), 2000u) << extension;
+  }
+  const auto bad = runSightline(kMurrili + " --mass 1 --plot figure.gif");
+  EXPECT_EQ(bad.status, kExitUsage);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_NE(bad.err.find("figure.gif: a figure is drawn as .svg, .png or .pdf"), std::string::npos) << bad.err;
+}
 
 TEST(DarkFlightCommand, CsvHasAHeaderAndOneRowPerMass) {
   const auto run = runSightline(kMurrili + " --mass 0.01,1 --format csv");
