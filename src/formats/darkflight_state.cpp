@@ -14,26 +14,20 @@ namespace {
 
 using Json = nlohmann::json;
 
-/// A solution nests 6 levels deep; deeper texts are refused before parsing.
+/// A solution nests 6 levels deep; deeper texts are refused while they are parsed.
 constexpr int kMaxNesting = 32;
 
-bool tooDeep(const std::string& text) {
-  int depth = 0;
-  bool inString = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if ((c == '{' || c == '[') && ++depth > kMaxNesting) {
-      return true;
-    } else if (c == '}' || c == ']') {
-      --depth;
-    }
-  }
-  return false;
+struct TooDeep {};
+
+/// The JSON of `text`, discarded when it is not JSON; throws TooDeep past kMaxNesting levels.
+Json parsed(const std::string& text) {
+  return Json::parse(
+      text,
+      [](int depth, Json::parse_event_t, Json&) {
+        if (depth > kMaxNesting) throw TooDeep{};
+        return true;
+      },
+      false);
 }
 
 InputError at(const std::string& name, const std::string& path, const std::string& message) {
@@ -92,8 +86,12 @@ void readSigmas(const Json& trajectory, const Json& radiant, DarkFlightStart& ou
 }  // namespace
 
 std::optional<InputError> readDarkFlightStart(const std::string& text, const std::string& name, DarkFlightStart& out) {
-  if (tooDeep(text)) return at(name, "", "nested too deep: expected a solution (sightline solve --format json)");
-  const Json root = Json::parse(text, nullptr, false);
+  Json root;
+  try {
+    root = parsed(text);
+  } catch (const TooDeep&) {
+    return at(name, "", "nested too deep: expected a solution (sightline solve --format json)");
+  }
   if (root.is_discarded() || !root.is_object())
     return at(name, "", "not a JSON object: expected a solution (sightline solve --format json)");
   if (memberOf(root, "format") != "sightline-solution")
