@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -158,6 +159,57 @@ TEST(DarkFlightCommand, DrawsTheFigureInEachFormat) {
   EXPECT_EQ(bad.status, kExitUsage);
   EXPECT_EQ(bad.out, "");
   EXPECT_NE(bad.err.find("figure.gif: a figure is drawn as .svg, .png or .pdf"), std::string::npos) << bad.err;
+}
+
+TEST(DarkFlightCommand, AWindInKnotsFromASoundingDriftsAsTheSameWindInMetresPerSecond) {
+  // 20 knots from the west at every level of a sounding (geopotential heights, hPa, degrees C), and the
+  // same air as a profile CSV (geometric heights, Pa, K, m/s).
+  const double r0 = 6356766.0;
+  const std::vector<std::array<double, 3>> levels{{1013.0, 0.0, 15.0}, {500.0, 5500.0, -21.0}, {100.0, 16000.0, -56.0},
+                                                  {20.0, 26500.0, -50.0}};
+  std::string sounding = "   PRES   HGHT   TEMP   DWPT   RELH   MIXR   DRCT   SKNT\n";
+  std::string csv = "Height,TempK,Press,Wind,WDir\n";
+  for (const auto& [p, h, t] : levels) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%7.1f%7.0f%7.1f%7s%7s%7s%7d%7d\n", p, h, t, "", "", "", 270, 20);
+    sounding += line;
+    std::snprintf(line, sizeof line, "%.6f,%.2f,%.1f,%.9f,270\n", r0 * h / (r0 - h), t + 273.15, p * 100.0, 20.0 * 1852.0 / 3600.0);
+    csv += line;
+  }
+  const std::string state = "darkflight --time 2020-01-01T00:00:00Z --latitude 10 --longitude 20 --height 20000 --azimuth 0 "
+                            "--elevation 90 --speed 1 --mass 0.1 --format json --wind ";
+  const auto knots = runSightline(state + writeTemp("df_knots.txt", sounding));
+  const auto metres = runSightline(state + writeTemp("df_metres.csv", csv));
+  const auto still = runSightline("darkflight --time 2020-01-01T00:00:00Z --latitude 10 --longitude 20 --height 20000 "
+                                  "--azimuth 0 --elevation 90 --speed 1 --mass 0.1 --format json");
+  ASSERT_EQ(knots.status, kExitSolved) << knots.err;
+  ASSERT_EQ(metres.status, kExitSolved) << metres.err;
+  const auto a = nlohmann::json::parse(knots.out)["fallLine"][0], b = nlohmann::json::parse(metres.out)["fallLine"][0];
+  const auto c = nlohmann::json::parse(still.out)["fallLine"][0];
+  const LocalFrame f = localFrame(GeodeticPosition{10.0, 20.0, 0.0});
+  auto east = [&](const nlohmann::json& p) {
+    return dot(toEcef(GeodeticPosition{p["latitude"], p["longitude"], 0.0}) - toEcef(GeodeticPosition{10.0, 20.0, 0.0}), f.east);
+  };
+  EXPECT_NEAR(east(a), east(b), 0.5);
+  // Blowing from the west, the wind carries the stone east, by about its speed times the time of flight.
+  EXPECT_GT(east(a) - east(c), 0.6 * 10.29 * a["timeOfFlight"].get<double>());
+}
+
+TEST(DarkFlightCommand, GeoJsonMassesAreNumbers) {
+  const auto run = runSightline(kMurrili + " --mass 0.5,2 --format geojson");
+  ASSERT_EQ(run.status, kExitSolved) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  int lines = 0, points = 0;
+  for (const auto& feature : j["features"]) {
+    const std::string type = feature["geometry"]["type"];
+    lines += type == "LineString";
+    if (type == "Point") {
+      ++points;
+      EXPECT_TRUE(feature["properties"]["mass"].is_number());
+    }
+  }
+  EXPECT_EQ(lines, 1);
+  EXPECT_EQ(points, 2);
 }
 
 TEST(DarkFlightCommand, CsvHasAHeaderAndOneRowPerMass) {
