@@ -50,7 +50,7 @@ Landing fall(const State& start, const Body& body, const Surroundings& surroundi
     stepper.calc_state(t, x);
     return heightAboveGround(positionOf(x), surroundings, settings.groundHeight);
   };
-  while (stepper.current_time() < settings.maxTime) {
+  for (long steps = 0; steps < settings.maxSteps && stepper.current_time() < settings.maxTime; ++steps) {
     const auto [t0, t1] = stepper.do_step(motion);
     const State& x1 = stepper.current_state();
     const double h1 = heightAboveGround(positionOf(x1), surroundings, settings.groundHeight);

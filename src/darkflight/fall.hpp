@@ -31,6 +31,7 @@ struct FallSettings {
   double relativeTolerance = 1e-9;  ///< Odeint's relative error per step: about a millimetre at the landing
   double maxTime = 7200.0;          ///< s; a stone still aloft after this has not landed
   double ceiling = 200000.0;        ///< metres above the ellipsoid; a stone above it has left
+  long maxSteps = 200000;           ///< steps at most: a speck of dust held by the air does not land in time
   bool keepPath = false;            ///< keep the path (each step's end) for figures
 };
 

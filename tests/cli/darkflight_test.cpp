@@ -195,6 +195,13 @@ TEST(DarkFlightCommand, AWindInKnotsFromASoundingDriftsAsTheSameWindInMetresPerS
   EXPECT_GT(east(a) - east(c), 0.6 * 10.29 * a["timeOfFlight"].get<double>());
 }
 
+TEST(DarkFlightCommand, DustHeldAloftEndsWithoutALandingAndWithoutAHang) {
+  const auto run = runSightline(kMurrili + " --mass 1e-13 --format json");
+  EXPECT_EQ(run.status, kExitNoSolution) << run.err;
+  EXPECT_NE(run.err.find("did not reach the ground"), std::string::npos) << run.err;
+  EXPECT_FALSE(nlohmann::json::parse(run.out)["fallLine"][0]["landed"].get<bool>());
+}
+
 TEST(DarkFlightCommand, GeoJsonMassesAreNumbers) {
   const auto run = runSightline(kMurrili + " --mass 0.5,2 --format geojson");
   ASSERT_EQ(run.status, kExitSolved) << run.err;
