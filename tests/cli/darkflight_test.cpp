@@ -202,6 +202,16 @@ TEST(DarkFlightCommand, DustHeldAloftEndsWithoutALandingAndWithoutAHang) {
   EXPECT_FALSE(nlohmann::json::parse(run.out)["fallLine"][0]["landed"].get<bool>());
 }
 
+TEST(DarkFlightCommand, StartsFromASolution) {
+  const auto run = runSightline("darkflight --solution examples/expected/three-stations.json --mass 1 --format json");
+  ASSERT_EQ(run.status, kExitSolved) << run.err;
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  EXPECT_EQ(j["state"]["source"], "solution");
+  EXPECT_EQ(j["state"]["direction"], "line");
+  EXPECT_EQ(j["state"]["time"], "2026-11-14T21:03:50.477Z");  // beginTime 21:03:47.2 + duration 3.277 s
+  EXPECT_TRUE(j["fallLine"][0]["landed"].get<bool>());
+}
+
 TEST(DarkFlightCommand, GeoJsonMassesAreNumbers) {
   const auto run = runSightline(kMurrili + " --mass 0.5,2 --format geojson");
   ASSERT_EQ(run.status, kExitSolved) << run.err;
@@ -296,6 +306,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{"ZeroDensity", kMurrili + " --density 0", kExitUsage, "--density 0: expected a positive bulk density"},
         BadRun{"NegativeDensity", kMurrili + " --density=-3500", kExitUsage, "--density -3500"},
         BadRun{"NoState", "darkflight --mass 1", kExitUsage, "expected a state"},
+        BadRun{"MissingSolution", "darkflight --solution /nonexistent/solution.json", kExitInput, "/nonexistent/solution.json"},
+        BadRun{"SolutionNotASolution", "darkflight --solution examples/three-stations.json", kExitInput,
+               "examples/three-stations.json: format: expected \"sightline-solution\""},
         BadRun{"SolutionAndState", "darkflight --solution x.json --speed 3", kExitUsage, "--solution excludes"},
         BadRun{"BadTime", "darkflight --time yesterday --latitude 45 --longitude 7 --height 20000 --azimuth 0 --elevation 45 --speed 3",
                kExitUsage, "--time yesterday"}),
