@@ -223,7 +223,8 @@ void writeDarkFlightKml(std::ostream& out, const DarkFlightReport& r) {
   std::vector<GeodeticPosition> line;
   for (const FallLinePoint* p : points) line.push_back(p->landing.position);
   if (line.size() == 1) line.push_back(line.front());
-  addGeometry(addPlacemark(document, "Fall line", formatted("landings of %zu mass%s", points.size(), points.size() == 1 ? "" : "es")), "LineString", line);
+  const std::string description = formatted("landings of %zu mass%s", points.size(), points.size() == 1 ? "" : "es");
+  addGeometry(addPlacemark(document, "Fall line", description), "LineString", line);
   for (const FallLinePoint* p : points) {
     addGeometry(addPlacemark(document, massLabel(p->mass),
                              formatted("mass %g kg, time of flight %.1f s, impact speed %.1f m/s", p->mass,
