@@ -17,6 +17,7 @@
 
 #include "classic/classic_convert.hpp"
 #include "cli/batch_command.hpp"
+#include "cli/darkflight_command.hpp"
 #include "cli/orbit_command.hpp"
 #include "cli/progress_bar.hpp"
 #include "common/version.hpp"
@@ -51,6 +52,8 @@ const char* const kDescription =
     "\n"
     "  sightline orbit --time T --latitude D --longitude D --height M --azimuth D --elevation D --speed KM/S\n"
     "                                 the geocentric radiant and heliocentric orbit of one state\n"
+    "  sightline darkflight (--solution FILE | --time T ... --speed KM/S) [--wind FILE] [--mc N]\n"
+    "                                 where the stones land: the fall line and strewn field\n"
     "\n"
     "Use solve for new data.\n";
 
@@ -292,6 +295,10 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   BatchOptions bo;
   CLI::App* batchCommand = addBatchCommand(app, bo);
 
+  DarkFlightOptions dfo;
+  CLI::App* darkflightCommand = addDarkFlightCommand(app, dfo);
+  darkflightCommand->footer(kExitStatusText);
+
   std::ostringstream helpOut, helpErr;
   try {
     app.parse(argc, argv);
@@ -306,6 +313,7 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   if (orbitCommand->parsed()) return runOrbit(oo, c.out, c.err);
   if (convertCommand->parsed()) return runConvert(c, co);
   if (batchCommand->parsed()) return runBatchCommand(bo, c.out, c.err);
+  if (darkflightCommand->parsed()) return runDarkFlightCommand(dfo, c.out, c.err);
   return c.message(kExitUsage, "expected a command: solve or convert (see sightline --help)");
 }
 
@@ -316,7 +324,8 @@ std::string versionText() { return std::string(kProgram) + " " + kVersion; }
 int runCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   if (argc >= 2) {
     const std::string first = argv[1];
-    const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit";
+    const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit" ||
+                         first == "darkflight";
     const bool option = !first.empty() && first[0] == '-' && first != "-" && first != "--";
     if (command || option) return runCommands(Context{out, err}, argc, argv);
   }
