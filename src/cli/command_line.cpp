@@ -19,6 +19,7 @@
 #include "cli/batch_command.hpp"
 #include "cli/orbit_command.hpp"
 #include "cli/progress_bar.hpp"
+#include "cli/shower_options.hpp"
 #include "common/version.hpp"
 #include "classic/run_control.hpp"
 #include "app/solve_event.hpp"
@@ -96,6 +97,7 @@ struct SolveOptions {
   int threads = 0;
   std::string plot;
   std::vector<std::string> inputs;
+  ShowerSettings showers;
 };
 
 struct ConvertOptions {
@@ -130,6 +132,7 @@ SolveSettings settingsOf(const SolveOptions& o) {
   if (o.draws >= 0) settings.draws = o.draws;
   if (o.seedGiven) settings.seed = o.seed;
   settings.threads = o.threads;
+  settings.showers = o.showers;
   return settings;
 }
 
@@ -243,6 +246,7 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   solveCommand->add_option("--threads", so.threads, "Threads for the Monte Carlo draws (default all cores)")
       ->check(kWholeNumber)
       ->option_text("T");
+  addShowerOptions(*solveCommand, so.showers);
   solveCommand->add_option("--plot", so.plot, "Also draw a figure into FILE (.svg, .png or .pdf)")->option_text("FILE");
   solveCommand->add_option("INPUT", so.inputs, "Event file (JSON; - for standard input), or two or more ECSV files")
       ->required()
