@@ -20,6 +20,7 @@
 #include "cli/orbit_command.hpp"
 #include "cli/progress_bar.hpp"
 #include "cli/shower_options.hpp"
+#include "cli/summary_command.hpp"
 #include "common/version.hpp"
 #include "classic/run_control.hpp"
 #include "app/solve_event.hpp"
@@ -276,6 +277,10 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   BatchOptions bo;
   CLI::App* batchCommand = addBatchCommand(app, bo);
 
+  SummaryCommandOptions summaryOptions;
+  CLI::App* summaryCommand = addSummaryCommand(app, summaryOptions);
+  summaryCommand->footer(kExitStatusText);
+
   std::ostringstream helpOut, helpErr;
   try {
     app.parse(argc, argv);
@@ -290,6 +295,7 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   if (orbitCommand->parsed()) return runOrbit(oo, c.out, c.err);
   if (convertCommand->parsed()) return runConvert(c, co);
   if (batchCommand->parsed()) return runBatchCommand(bo, c.out, c.err);
+  if (summaryCommand->parsed()) return runSummaryCommand(summaryOptions, c.out, c.err);
   return c.message(kExitUsage, "expected a command: solve or convert (see sightline --help)");
 }
 
@@ -300,7 +306,8 @@ std::string versionText() { return std::string(kProgram) + " " + kVersion; }
 int runCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   if (argc >= 2) {
     const std::string first = argv[1];
-    const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit";
+    const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit" ||
+                         first == "summary";
     const bool option = !first.empty() && first[0] == '-' && first != "-" && first != "--";
     if (command || option) return runCommands(Context{out, err}, argc, argv);
   }
