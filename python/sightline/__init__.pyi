@@ -43,6 +43,7 @@ def orbit(
 ) -> dict[str, Any]:
     """The orbit dict of `sightline orbit --format json`: time ISO UTC or s since 1970; degrees; metres; speed km/s."""
 
+def summary(records: Iterable[dict[str, Any] | str], *, filter: str | None = ...) -> list[dict[str, Any]]: ...
 def sightings_table(solution: dict[str, Any]) -> dict[str, npt.NDArray[Any]]:
     """Per-sighting arrays: station (index), time (s since 1970 UTC), timeFromBegin (s), latitude/longitude (deg), height (m), range (m), residual (arcsec), length (m), velocity (m/s), lag (m)."""
 

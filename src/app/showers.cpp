@@ -24,4 +24,15 @@ std::optional<InputError> associateShower(const ShowerSettings& settings, Solved
   return std::nullopt;
 }
 
+std::optional<InputError> associateOrbit(const ShowerSettings& settings, const OrbitResult& result,
+                                         ShowerAssociation& shower) {
+  shower = {};
+  if (!result.orbit) return std::nullopt;
+  const ShowerTable* table = nullptr;
+  if (auto error = showerTableOf(settings, table)) return error;
+  shower.checked = true;
+  shower.match = table->associate(showerKeyOf(*result.orbit), settings.limits);
+  return std::nullopt;
+}
+
 }  // namespace sightline

@@ -26,4 +26,8 @@ std::optional<InputError> showerTableOf(const ShowerSettings& settings, const Sh
 /// orbit has draws, the share of them in that shower), or returns the table's error.
 std::optional<InputError> associateShower(const ShowerSettings& settings, SolvedOrbit& orbit);
 
+/// The association of a `sightline orbit` result: unchecked when it has no orbit.
+std::optional<InputError> associateOrbit(const ShowerSettings& settings, const OrbitResult& result,
+                                         ShowerAssociation& shower);
+
 }  // namespace sightline

@@ -72,12 +72,7 @@ int runOrbit(const OrbitOptions& o, std::FILE* out, std::FILE* err) {
   const OrbitResult result =
       computeOrbit(stateFromRadiant(input.time, input.point, input.azimuth, input.elevation, input.speed));
   ShowerAssociation shower;
-  if (result.orbit) {
-    const ShowerTable* table = nullptr;
-    if (auto error = showerTableOf(o.showers, table)) return message(err, kExitInput, error->text());
-    shower.checked = true;
-    shower.match = table->associate(showerKeyOf(*result.orbit), o.showers.limits);
-  }
+  if (auto error = associateOrbit(o.showers, result, shower)) return message(err, kExitInput, error->text());
   std::ostringstream report;
   if (o.format == "json") {
     writeOrbitJson(report, input, result, shower);

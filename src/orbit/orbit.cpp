@@ -57,10 +57,9 @@ void fillHeliocentric(Orbit& orbit, const Vector3& r, const Vector3& v) {
   orbit.perihelionLatitude = std::asin(std::clamp(std::sin(k.omega) * std::sin(k.i), -1.0, 1.0)) * ERFA_DR2D;
   if (k.e < 1.0) {
     orbit.Q = orbit.a * (1.0 + orbit.e);
-    // Kepler's third law: n = sqrt(GM / a^3) rad/s, P = 2 pi / n, here in Julian years.
-    const double n = std::sqrt(kSunGM / (k.a * k.a * k.a));
-    orbit.period = ERFA_D2PI / n / (kDaysPerJulianYear * kSecondsPerDay);
-    orbit.meanMotion = n * kSecondsPerDay * ERFA_DR2D;
+    // Kepler's third law: P = 2 pi sqrt(a^3 / GM), seconds, in Julian years; n = sqrt(GM / a^3) rad/s.
+    orbit.period = ERFA_D2PI * std::sqrt(k.a * k.a * k.a / kSunGM) / (kDaysPerJulianYear * kSecondsPerDay);
+    orbit.meanMotion = std::sqrt(kSunGM / (k.a * k.a * k.a)) * kSecondsPerDay * ERFA_DR2D;
     orbit.meanAnomaly = meanAnomalyOf(k.trueAnomaly, k.e) * ERFA_DR2D;
   }
 }
