@@ -202,6 +202,9 @@ const ShowerTable* sharedShowerTable(const std::string& path, InputError& error)
       entry.error = {"shower table", 0, 0, "",
                      std::string("not found: give --showers FILE or set ") + kShowerTableVariable +
                          " (it is installed as share/sightline/showers.csv)"};
+    } else if (std::error_code ec; std::filesystem::is_regular_file(path, ec) &&
+                                   std::filesystem::file_size(path, ec) > kMaximumTableBytes) {
+      entry.error = {path, 0, 0, "", formatted("larger than %zu bytes: not a shower table", kMaximumTableBytes)};
     } else if (auto unreadable = readInput(path, input)) {
       entry.error = *unreadable;
     } else if (ShowerTableReadResult read = readShowerTable(input.text, input.name); read.error) {
