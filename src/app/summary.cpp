@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <ctime>
 #include <map>
 #include <set>
 
@@ -81,24 +80,6 @@ class RowBuilder {
   SummaryRow row_;
 };
 
-// "YYYYMMDDHHMMSS" and "YYYY-MM-DD HH:MM:SS.ffffff" of a time (s since 1970 UTC).
-void timeTexts(double time, std::string& compact, std::string& readable) {
-  double whole = std::floor(time);
-  long long micro = std::llround((time - whole) * 1e6);
-  if (micro >= 1000000) {
-    micro -= 1000000;
-    whole += 1.0;
-  }
-  const std::time_t seconds = static_cast<std::time_t>(whole);
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char a[32], b[32];
-  std::strftime(a, sizeof a, "%Y%m%d%H%M%S", &utc);
-  std::strftime(b, sizeof b, "%Y-%m-%d %H:%M:%S", &utc);
-  compact = a;
-  readable = formatted("%s.%06lld", b, micro);
-}
-
 // Five characters [0-9A-Za-z] from the begin time and the begin and end points
 // (FNV-1a 64 of their text; Fowler, Noll & Vo), so that two meteors of one
 // second get different identifiers and one meteor always the same.
@@ -125,8 +106,8 @@ void addIdentity(RowBuilder& b, const Json& s, double time) {
   const std::optional<double> lon1 = numberAt(s, {"trajectory", "end", "longitude"});
   const std::optional<double> h1 = numberAt(s, {"trajectory", "end", "height"});
   if (!std::isfinite(time)) return;  // no time: identifier, JD and UTC stay None
-  std::string compact, readable;
-  timeTexts(time, compact, readable);
+  std::string compact;
+  const std::string readable = summaryTimeText(time, &compact);
   const std::string key = formatted("%.6f %.6f %.6f %.1f %.6f %.6f %.1f", time, lat0.value_or(0), lon0.value_or(0),
                                     h0.value_or(0), lat1.value_or(0), lon1.value_or(0), h1.value_or(0));
   b.set("identifier", SummaryCell::ofText(compact + "_" + identifierSuffix(key)));

@@ -188,6 +188,16 @@ void writeOrbitFigures(std::ostream& out, const Orbit& o, const char* indent, co
       << f("%.3f years", o, [](const Orbit& x) { return x.period; }) << '\n';
   out << in << "  true anomaly " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.trueAnomaly); })
       << "  Tisserand (Jupiter) " << f("%.3f", o, [](const Orbit& x) { return Opt(x.tisserand); }) << '\n';
+  out << in << "Earth-fixed radiant of date: RA " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.radiantOfDate.ra); })
+      << "  Dec " << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.radiantOfDate.dec); }) << "  apparent LST "
+      << f("%.4f°", o, [](const Orbit& x) { return Opt(x.siderealTime); }) << '\n';
+  out << in << "Heliocentric radiant (ecliptic J2000): longitude "
+      << f("%.3f°", o, [](const Orbit& x) { return Opt(x.radiantHeliocentric.longitude); }) << "  latitude "
+      << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.radiantHeliocentric.latitude); }) << '\n';
+  out << in << "  Π " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.perihelionLongitude); }) << "  b "
+      << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.perihelionLatitude); }) << "  M "
+      << f("%.3f°", o, [](const Orbit& x) { return x.meanAnomaly; }) << "  n "
+      << f("%.5f°/day", o, [](const Orbit& x) { return x.meanMotion; }) << '\n';
   if (shower != nullptr && shower->checked) out << in << showerLine(*shower) << '\n';
 }
 

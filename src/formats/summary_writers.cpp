@@ -92,22 +92,6 @@ std::string padded(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-// "YYYY-MM-DD HH:MM:SS.ffffff" of a time (s since 1970 UTC).
-std::string generatedText(double time) {
-  const double whole = std::floor(time);
-  long long micro = std::llround((time - whole) * 1e6);
-  std::time_t seconds = static_cast<std::time_t>(whole);
-  if (micro >= 1000000) {
-    micro -= 1000000;
-    ++seconds;
-  }
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[64];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
-  return formatted("%s.%06lld", text, micro);
-}
-
 // A cell as CSV and ECSV write it: empty for None, quoted when it holds the delimiter or a quote.
 std::string csvCellText(const SummaryColumn& column, const SummaryCell& cell) {
   std::string text;
@@ -145,6 +129,25 @@ const char* ecsvType(SummaryCell::Kind kind) {
 
 }  // namespace
 
+std::string summaryTimeText(double time, std::string* compact) {
+  double whole = std::floor(time);
+  long long micro = std::llround((time - whole) * 1e6);
+  if (micro >= 1000000) {  // 0.9999996 s rounds up to the next second
+    micro -= 1000000;
+    whole += 1.0;
+  }
+  const std::time_t seconds = static_cast<std::time_t>(whole);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  if (compact != nullptr) {
+    std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &utc);
+    *compact = text;
+  }
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+  return formatted("%s.%06lld", text, micro);
+}
+
 const std::vector<SummaryColumn>& summaryColumns() {
   static const std::vector<SummaryColumn> columns = makeColumns();
   return columns;
@@ -163,7 +166,7 @@ std::string gmnCellText(const SummaryColumn& column, const SummaryCell& cell) {
 
 void writeSummaryGmn(std::ostream& out, const std::vector<SummaryRow>& rows, double generated) {
   const std::vector<SummaryColumn>& columns = summaryColumns();
-  out << "# Summary generated on " << generatedText(generated) << " UTC" << kGmnLineEnd;
+  out << "# Summary generated on " << summaryTimeText(generated) << " UTC" << kGmnLineEnd;
   auto headerRow = [&](auto text) {
     out << "# ";
     for (std::size_t i = 0; i < columns.size(); ++i) out << (i ? "; " : "") << padded(text(columns[i]), widthOf(columns[i]));

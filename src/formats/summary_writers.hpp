@@ -57,6 +57,10 @@ struct SummaryRow {
   std::vector<SummaryCell> cells;
 };
 
+/// "YYYY-MM-DD HH:MM:SS.ffffff" (UTC, microseconds) of a time in s since 1970 UTC;
+/// with `compact` also "YYYYMMDDHHMMSS" of the same second.
+std::string summaryTimeText(double time, std::string* compact = nullptr);
+
 /// A cell as the GMN layout prints it ("None", "nan", "True", numbers with the column's format).
 std::string gmnCellText(const SummaryColumn& column, const SummaryCell& cell);
 
