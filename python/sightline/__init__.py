@@ -98,8 +98,11 @@ def orbit(*, time, latitude, longitude, height, azimuth, elevation, speed):
 
     Returns {"format": "sightline-orbit", "version": 1, "state": the input
     (speed in m/s), "orbit": the geocentric radiant and heliocentric elements
-    (speeds m/s, angles degrees J2000, a/q/Q in AU, period in years) or None,
-    "warnings": [...], "warningCodes": [...]}.
+    (speeds m/s, angles degrees J2000, a/q/Q in AU, period in years, and
+    "shower": None for a sporadic or {"code", "number", "name", ...} from the
+    shipped table, $SIGHTLINE_SHOWERS when set) or None,
+    "warnings": [...], "warningCodes": [...]}. Raises InputError when the
+    shower table cannot be read.
     """
     return _json.loads(_sightline.orbit(time, latitude, longitude, height, azimuth, elevation, speed))
 
