@@ -53,6 +53,8 @@ const char* const kDescription =
     "\n"
     "  sightline orbit --time T --latitude D --longitude D --height M --azimuth D --elevation D --speed KM/S\n"
     "                                 the geocentric radiant and heliocentric orbit of one state\n"
+    "  sightline summary [OPTIONS] RESULTS.jsonl...\n"
+    "                                 the night's table of the records of batch\n"
     "\n"
     "Use solve for new data.\n";
 
