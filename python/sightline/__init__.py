@@ -29,7 +29,7 @@ from ._sightline import InputError
 
 __version__ = _sightline.__version__
 
-__all__ = ["InputError", "__version__", "batch_events", "batch_record", "darkflight", "orbit", "read_ecsv", "read_event", "sightings_table", "solve"]
+__all__ = ["InputError", "__version__", "batch_events", "batch_record", "darkflight", "orbit", "read_ecsv", "read_event", "sightings_table", "solve", "summary"]
 
 
 def _paths(inputs):
@@ -98,8 +98,11 @@ def orbit(*, time, latitude, longitude, height, azimuth, elevation, speed):
 
     Returns {"format": "sightline-orbit", "version": 1, "state": the input
     (speed in m/s), "orbit": the geocentric radiant and heliocentric elements
-    (speeds m/s, angles degrees J2000, a/q/Q in AU, period in years) or None,
-    "warnings": [...], "warningCodes": [...]}.
+    (speeds m/s, angles degrees J2000, a/q/Q in AU, period in years, and
+    "shower": None for a sporadic or {"code", "number", "name", ...} from the
+    shipped table, $SIGHTLINE_SHOWERS when set) or None,
+    "warnings": [...], "warningCodes": [...]}. Raises InputError when the
+    shower table cannot be read.
     """
     return _json.loads(_sightline.orbit(time, latitude, longitude, height, azimuth, elevation, speed))
 
@@ -149,6 +152,30 @@ def darkflight(*, solution=None, time=None, latitude=None, longitude=None, heigh
         elevation, speed, None if wind is None else _os.fsdecode(wind), masses, density, shape_factor,
         ground_height, mc, seed, threads, sigma_position, sigma_speed, sigma_direction, wind_sigma,
         shape_factor_range, density_range))
+def summary(records, *, filter=None):
+    """The rows of ``sightline summary``, one dict per solved record, sorted by begin time.
+
+    records: the records of batch_record() (dicts), or their lines of JSON
+        Lines (str), e.g. the lines of a results file of ``sightline batch``.
+    filter: None, or "standard" for only what the network publishes (Qc >= 5 deg,
+        e <= 1.5, radiant sigma <= 2 deg, vG sigma <= 10%; needs Monte Carlo draws).
+
+    Returns a list of dicts keyed by the plain column names of ``sightline
+    summary --format csv`` (identifier, jd_begin, utc_begin, iau_number,
+    iau_code, solar_longitude, ..., stations_count, stations): floats in the
+    units of that table (degrees, km/s, km above mean sea level, AU), nan for
+    an undefined value (M, n, T when e >= 1), None for one not known (a sigma
+    without Monte Carlo draws); ``pandas.DataFrame(rows)`` makes the table.
+
+    Raises InputError naming the record ("records:N", N counted from 1) that is
+    not a record of ``sightline batch``, and ValueError for a bad filter.
+    """
+    if filter not in (None, "standard"):
+        raise ValueError('filter: expected None or "standard", found %r' % (filter,))
+    lines = []
+    for record in records:
+        lines.append(record.rstrip("\n") if isinstance(record, str) else _json.dumps(record))
+    return _sightline.summary_rows("\n".join(lines) + "\n", filter == "standard")
 
 
 def sightings_table(solution):

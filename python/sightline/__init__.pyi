@@ -71,6 +71,7 @@ def darkflight(
 ) -> dict[str, Any]:
     """The dict of `sightline darkflight --format json`: degrees, metres above the ellipsoid, masses kg, speeds m/s (speed in km/s)."""
 
+def summary(records: Iterable[dict[str, Any] | str], *, filter: str | None = ...) -> list[dict[str, Any]]: ...
 def sightings_table(solution: dict[str, Any]) -> dict[str, npt.NDArray[Any]]:
     """Per-sighting arrays: station (index), time (s since 1970 UTC), timeFromBegin (s), latitude/longitude (deg), height (m), range (m), residual (arcsec), length (m), velocity (m/s), lag (m)."""
 

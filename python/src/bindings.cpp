@@ -23,6 +23,7 @@
 #include "app/batch.hpp"
 #include "app/darkflight_run.hpp"
 #include "app/solve_event.hpp"
+#include "app/summary.hpp"
 #include "common/version.hpp"
 #include "formats/event_json.hpp"
 #include "formats/files.hpp"
@@ -171,8 +172,10 @@ std::string orbitDocument(const std::variant<double, std::string>& time, double 
   command.speed = speedKmPerS * kMetresPerKilometre;
   const OrbitState state = stateFromRadiant(command.time, command.point, command.azimuth, command.elevation, command.speed);
   const OrbitResult result = computeOrbit(state);
+  ShowerAssociation shower;
+  if (auto error = associateOrbit(ShowerSettings{}, result, shower)) throw BadInput(error->text());
   std::ostringstream out;
-  writeOrbitJson(out, command, result);
+  writeOrbitJson(out, command, result, shower);
   return out.str();
 }
 
@@ -224,6 +227,37 @@ std::string darkflightDocument(const std::optional<std::string>& solution, const
   }
   if (outcome.failure) throw BadInput(outcome.failure->message);
   return renderDarkFlight("json", outcome.report);
+}
+
+/// A cell of the summary as Python has it: None, float (nan: undefined), int, str or bool.
+py::object summaryCellObject(const SummaryCell& cell) {
+  switch (cell.kind) {
+    case SummaryCell::Kind::Number: return py::float_(cell.number);
+    case SummaryCell::Kind::Integer: return py::int_(cell.integer);
+    case SummaryCell::Kind::Text: return py::str(cell.text);
+    case SummaryCell::Kind::Flag: return py::bool_(cell.flag);
+    case SummaryCell::Kind::None: break;
+  }
+  return py::none();
+}
+
+/// The summary rows (dicts by plain column name) of record lines (JSON Lines text).
+py::list summaryRows(const std::string& text, bool standardFilter) {
+  SummaryOptions options;
+  options.standardFilter = standardFilter;
+  const SummaryResult result = summariseRecords({NamedText{"records", text}}, options);
+  if (!result.problems.empty()) {
+    const std::size_t more = result.problems.size() - 1;
+    throw BadInput(result.problems.front() + (more ? " (and " + std::to_string(more) + " more)" : ""));
+  }
+  const std::vector<SummaryColumn>& columns = summaryColumns();
+  py::list rows;
+  for (const SummaryRow& row : result.rows) {
+    py::dict d;
+    for (std::size_t i = 0; i < columns.size(); ++i) d[py::str(columns[i].plain)] = summaryCellObject(row.cells[i]);
+    rows.append(d);
+  }
+  return rows;
 }
 
 /// How a batch event is read, by the name that sightline.batch_events() gives it.
@@ -368,6 +402,8 @@ PYBIND11_MODULE(_sightline, m) {
   m.def("batch_record", &batchRecordLine, py::arg("source"), py::arg("id"), py::arg("index"), py::arg("text"),
         py::arg("paths"), py::arg("heights"), py::arg("refraction"), py::arg("mc"), py::arg("seed"),
         "The JSON Lines record of one batch event, as `sightline batch` writes it.");
+  m.def("summary_rows", &summaryRows, py::arg("text"), py::arg("standard_filter"),
+        "The rows of sightline summary (dicts by plain column name) of record lines.");
   m.def("sighting_columns", &sightingColumns, py::arg("solution_json"),
         "Per-sighting columns (lists) of a solution's JSON text.");
 }

@@ -85,6 +85,7 @@ std::optional<InputError> solveEvent(Event& event, const SolveSettings& settings
   solution = solve(event);
   if (isSolved(solution) && event.monteCarlo.draws > 0)
     estimateUncertainty(event, solution, event.monteCarlo, progress, stop);
+  if (solution.orbit) return associateShower(settings.showers, *solution.orbit);
   return std::nullopt;
 }
 

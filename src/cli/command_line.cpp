@@ -20,6 +20,8 @@
 #include "cli/darkflight_command.hpp"
 #include "cli/orbit_command.hpp"
 #include "cli/progress_bar.hpp"
+#include "cli/shower_options.hpp"
+#include "cli/summary_command.hpp"
 #include "common/version.hpp"
 #include "classic/run_control.hpp"
 #include "app/solve_event.hpp"
@@ -54,6 +56,8 @@ const char* const kDescription =
     "                                 the geocentric radiant and heliocentric orbit of one state\n"
     "  sightline darkflight (--solution FILE | --time T ... --speed KM/S) [--wind FILE] [--mc N]\n"
     "                                 where the stones land: the fall line and strewn field\n"
+    "  sightline summary [OPTIONS] RESULTS.jsonl...\n"
+    "                                 the night's table of the records of batch\n"
     "\n"
     "Use solve for new data.\n";
 
@@ -100,6 +104,7 @@ struct SolveOptions {
   int threads = 0;
   std::string plot;
   std::vector<std::string> inputs;
+  ShowerSettings showers;
 };
 
 struct ConvertOptions {
@@ -135,6 +140,7 @@ SolveSettings settingsOf(const SolveOptions& o) {
   if (o.draws >= 0) settings.draws = o.draws;
   if (o.seedGiven) settings.seed = o.seed;
   settings.threads = o.threads;
+  settings.showers = o.showers;
   return settings;
 }
 
@@ -246,6 +252,7 @@ CLI::App* addSolveCommand(CLI::App& app, SolveOptions& so, CLI::Option*& seedOpt
   solveCommand->add_option("--threads", so.threads, "Threads for the Monte Carlo draws (default all cores)")
       ->check(kWholeNumber)
       ->option_text("T");
+  addShowerOptions(*solveCommand, so.showers);
   solveCommand->add_option("--plot", so.plot, "Also draw a figure into FILE (.svg, .png or .pdf)")->option_text("FILE");
   solveCommand->add_option("INPUT", so.inputs, "Event file (JSON; - for standard input), or two or more ECSV files")
       ->required()
@@ -298,6 +305,9 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   DarkFlightOptions dfo;
   CLI::App* darkflightCommand = addDarkFlightCommand(app, dfo);
   darkflightCommand->footer(kExitStatusText);
+  SummaryCommandOptions summaryOptions;
+  CLI::App* summaryCommand = addSummaryCommand(app, summaryOptions);
+  summaryCommand->footer(kExitStatusText);
 
   std::ostringstream helpOut, helpErr;
   try {
@@ -314,6 +324,7 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   if (convertCommand->parsed()) return runConvert(c, co);
   if (batchCommand->parsed()) return runBatchCommand(bo, c.out, c.err);
   if (darkflightCommand->parsed()) return runDarkFlightCommand(dfo, c.out, c.err);
+  if (summaryCommand->parsed()) return runSummaryCommand(summaryOptions, c.out, c.err);
   return c.message(kExitUsage, "expected a command: solve or convert (see sightline --help)");
 }
 
@@ -325,7 +336,7 @@ int runCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE*
   if (argc >= 2) {
     const std::string first = argv[1];
     const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit" ||
-                         first == "darkflight";
+                         first == "darkflight" || first == "summary";
     const bool option = !first.empty() && first[0] == '-' && first != "-" && first != "--";
     if (command || option) return runCommands(Context{out, err}, argc, argv);
   }

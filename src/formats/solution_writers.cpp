@@ -127,7 +127,7 @@ Json clockOffsetsJson(const std::vector<StationClock>& clocks, const Event& even
 
 // The top-level "orbit": orbitJson() and, after a Monte Carlo run, the 1-sigma of each figure.
 Json solvedOrbitJson(const SolvedOrbit& o) {
-  Json j = orbitJson(o.orbit, o.point, o.time);
+  Json j = orbitJson(o.orbit, o.point, o.time, o.shower);
   if (o.sigma) {
     Json sigma = orbitJson(*o.sigma, o.point, o.time);
     sigma.erase("time");
@@ -233,7 +233,7 @@ void writeClockOffsetsText(std::ostream& out, const Event& event, const Trajecto
 void writeSolvedOrbitText(std::ostream& out, const SolvedOrbit& o) {
   out << "\nOrbit (from the begin point at " << formatIsoTime(o.time)
       << " with the initial velocity; UT1 taken as UTC, no polar motion, TDB as TT)\n";
-  writeOrbitFigures(out, o.orbit, "  ", o.sigma ? &*o.sigma : nullptr);
+  writeOrbitFigures(out, o.orbit, "  ", o.sigma ? &*o.sigma : nullptr, &o.shower);
 }
 
 // The labelled points: label, position (see pointJson), the stations that saw them, miss distances (m).

@@ -12,6 +12,7 @@
 
 #include "geometry/vector3.hpp"
 #include "orbit/orbit.hpp"
+#include "orbit/showers.hpp"
 #include "trajectory/event.hpp"
 #include "trajectory/noise.hpp"
 #include "trajectory/velocity.hpp"
@@ -169,6 +170,11 @@ struct SolvedOrbit {
   /// Q and period when every draw has them).
   std::optional<Orbit> sigma;
   int draws = 0;               ///< draws that gave an orbit
+  /// What the shower rule needs of every draw that gave an orbit (Monte Carlo only).
+  std::vector<ShowerKey> drawKeys;
+  /// The shower of the nominal orbit (set by the front ends' pipeline, app/solve_event),
+  /// with the share of drawKeys in it.
+  ShowerAssociation shower;
 };
 
 /// Summary of a Monte Carlo run.

@@ -82,7 +82,7 @@ void reportOrbit(const PreparedEvent& prepared, Solution& solution) {
   const OrbitResult result = computeOrbit(beginState(line, *t.velocity));
   solution.warnings.insert(solution.warnings.end(), result.warnings.begin(), result.warnings.end());
   if (!result.ok || !result.orbit) return;
-  solution.orbit = SolvedOrbit{*result.orbit, t.velocity->beginTime, t.begin.position, std::nullopt, 0};
+  solution.orbit = SolvedOrbit{*result.orbit, t.velocity->beginTime, t.begin.position, std::nullopt, 0, {}, {}};
 }
 
 // Times that go backwards, one time with two directions, a long span, times far from the event.
