@@ -18,6 +18,7 @@
 
 #include "common/diagnostics.hpp"
 #include "earth/frames.hpp"
+#include "trajectory/luminous_efficiency.hpp"
 #include "trajectory/velocity.hpp"
 
 namespace sightline {
@@ -79,6 +80,8 @@ struct Event {
   /// Fit each station's clock offset with the speed model ("fit"), or take the
   /// clocks as synchronised ("none").
   ClockOffsetMode clockOffsets = ClockOffsetMode::Fit;
+  /// The luminous efficiency of the photometric mass (trajectory/photometry.hpp).
+  LuminousEfficiency luminousEfficiency;
 };
 
 /// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`.

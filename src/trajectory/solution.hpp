@@ -13,6 +13,7 @@
 #include "geometry/vector3.hpp"
 #include "orbit/orbit.hpp"
 #include "trajectory/event.hpp"
+#include "trajectory/photometry.hpp"
 #include "trajectory/velocity.hpp"
 
 namespace sightline {
@@ -68,6 +69,8 @@ struct SightingResult {
   /// position at this sighting's time, + in the direction of flight); timed sightings with a speed model only
   std::optional<double> alongTrackResidual;
   bool excluded = false;      ///< left out of the fit (a bad frame or a bad station); its point and residuals are still given
+  /// the apparent magnitude reduced to 100 km (trajectory/photometry.hpp); sightings with a magnitude and a point only
+  std::optional<double> absoluteMagnitude;
 };
 
 /// A point triangulated from sightings with the same label at two or more stations.
@@ -183,6 +186,7 @@ struct Solution {
   std::vector<Warning> warnings;            ///< coded, in the order found
   std::optional<MonteCarloSummary> monteCarlo;
   std::optional<SolvedOrbit> orbit;        ///< when the sightings are timed and give an initial velocity
+  std::optional<Photometry> photometry;    ///< when sightings with magnitudes have points (trajectory/photometry.hpp)
 };
 
 /// A short English description of a status, for messages.

@@ -8,6 +8,7 @@
 #include "geometry/angles.hpp"
 #include "trajectory/along_track.hpp"
 #include "trajectory/constants.hpp"
+#include "trajectory/photometry.hpp"
 #include "trajectory/solver_core.hpp"
 #include "trajectory/timing_checks.hpp"
 
@@ -225,6 +226,7 @@ Solution solve(const Event& event) {
   reportSpeed(event, prepared, core, solution);
   reportOrbit(prepared, solution);
   reportTiming(event, prepared, solution);
+  solution.photometry = photometryOf(event, solution, solution.warnings);
   if (event.refraction != Refraction::None && core.passes == tc::kMaxPasses) {
     solution.warnings.push_back({"refraction-not-settled", "the refraction passes did not settle to 1 cm in " +
                                 std::to_string(tc::kMaxPasses) + " passes"});
