@@ -1,5 +1,7 @@
 #include "app/solve_event.hpp"
 
+#include <charconv>
+#include <cmath>
 #include <memory>
 #include <sstream>
 
@@ -80,11 +82,24 @@ std::optional<InputError> solveEvent(Event& event, const SolveSettings& settings
   if (settings.refraction) event.refraction = *settings.refraction;
   if (settings.draws) event.monteCarlo.draws = *settings.draws;
   if (settings.seed) event.monteCarlo.seed = *settings.seed;
+  if (settings.luminousEfficiency) event.luminousEfficiency = *settings.luminousEfficiency;
   event.monteCarlo.threads = settings.threads;
   solution = solve(event);
   if (isSolved(solution) && event.monteCarlo.draws > 0)
     estimateUncertainty(event, solution, event.monteCarlo, progress, stop);
   return std::nullopt;
+}
+
+std::optional<double> tauFromText(const std::string& text) {
+  constexpr double kPerCent = 100.0;
+  const bool percent = !text.empty() && text.back() == '%';
+  const std::string number = percent ? text.substr(0, text.size() - 1) : text;
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (number.empty() || error != std::errc() || end != number.data() + number.size()) return std::nullopt;
+  if (percent) value /= kPerCent;
+  if (!std::isfinite(value) || !(value > 0.0) || value > 1.0) return std::nullopt;
+  return value;
 }
 
 bool isSolved(const Solution& solution) {
