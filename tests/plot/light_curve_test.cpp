@@ -78,7 +78,7 @@ TEST(LightCurvePanel, IsLeftOutWithoutMagnitudes) {
   const FigureLayout b = figureLayout(buildFigureScene(without, solve(without), ""));
   EXPECT_EQ(b.lightCurve.width, 0.0);
   EXPECT_EQ(a.legend.y - b.legend.y, 340.0);  // the light curve's row, and nothing else moves
-  EXPECT_EQ(a.height - b.height, 340.0);
+  EXPECT_EQ(a.height - b.height, 340.0 + 19.0);  // and one caption line on the photometry
   EXPECT_EQ(a.lag.y, b.lag.y);
 }
 
