@@ -30,9 +30,9 @@ Json rounded(const std::optional<double>& x, int decimals) {
   return std::round(*x * scale) / scale + 0.0;
 }
 
-std::optional<double> seaLevel(const GeodeticPosition& p, const OutputContext& context) {
-  if (context.geoid == nullptr) return std::nullopt;
-  const double h = context.geoid->heightAboveSeaLevel(p);
+std::optional<double> seaLevel(const GeodeticPosition& p, const Geoid* geoid) {
+  if (geoid == nullptr) return std::nullopt;
+  const double h = geoid->heightAboveSeaLevel(p);
   return std::isfinite(h) ? std::optional<double>(h) : std::nullopt;
 }
 
@@ -50,7 +50,7 @@ Json photometryJson(const std::optional<Photometry>& photometry, const OutputCon
   Json j;
   j["peakAbsoluteMagnitude"] = optionalNumber(p.peakAbsoluteMagnitude);
   j["peakHeight"] = optionalNumber(p.peak.height);
-  j["peakHeightMsl"] = optionalNumber(seaLevel(p.peak, context));
+  j["peakHeightMsl"] = optionalNumber(seaLevel(p.peak, context.geoid));
   j["peakTime"] = optionalNumber(p.peakTime);
   j["fParameter"] = optionalNumber(p.fParameter);
   j["mass"] = optionalNumber(p.mass);
@@ -63,6 +63,11 @@ Json sightingMagnitudesJson(const Sighting* given, const SightingResult& result)
               {"absoluteMagnitude", optionalNumber(result.absoluteMagnitude)}};
 }
 
+Json sightingMagnitudeProperties(const Sighting* given, const SightingResult& result) {
+  return Json{{"magnitude", rounded(given != nullptr ? given->magnitude : std::nullopt, kMagnitudeDecimals)},
+              {"absoluteMagnitude", rounded(result.absoluteMagnitude, kMagnitudeDecimals)}};
+}
+
 void writePhotometryText(std::ostream& out, const std::optional<Photometry>& photometry, const OutputContext& context) {
   if (!photometry) return;
   const Photometry& p = *photometry;
@@ -70,7 +75,7 @@ void writePhotometryText(std::ostream& out, const std::optional<Photometry>& pho
       << (p.timed ? "by time" : "along the path") << formatted(", %zu samples)\n", p.curve.size());
   std::string peak = formatted("  peak     absolute magnitude %.2f at height %.3f km", p.peakAbsoluteMagnitude,
                                p.peak.height / kMetresPerKilometre);
-  if (const auto msl = seaLevel(p.peak, context)) peak += formatted(" (%.3f km above sea level)", *msl / kMetresPerKilometre);
+  if (const auto msl = seaLevel(p.peak, context.geoid)) peak += formatted(" (%.3f km above sea level)", *msl / kMetresPerKilometre);
   if (p.peakTime) peak += formatted(", %.3f s after the begin", *p.peakTime);
   out << peak << '\n';
   out << (p.fParameter ? formatted("  F        %.3f (0: peak at the begin, 1: at the end)\n", *p.fParameter)
@@ -97,10 +102,10 @@ std::string photometryCsvFields(const Sighting& given, const SightingResult* res
   return out;
 }
 
-Json photometryProperties(const Photometry& p, const OutputContext& context) {
+Json photometryProperties(const Photometry& p, const Geoid* geoid) {
   return Json{{"peakAbsoluteMagnitude", rounded(p.peakAbsoluteMagnitude, kMagnitudeDecimals)},
               {"peakHeight", rounded(p.peak.height, kMetreDecimals)},
-              {"peakHeightMsl", rounded(seaLevel(p.peak, context), kMetreDecimals)},
+              {"peakHeightMsl", rounded(seaLevel(p.peak, geoid), kMetreDecimals)},
               {"peakTime", rounded(p.peakTime, kSecondDecimals)},
               {"fParameter", rounded(p.fParameter, kRatioDecimals)},
               {"photometricMass_kg", p.mass ? Json(*p.mass) : Json(nullptr)},

@@ -24,6 +24,8 @@ nlohmann::ordered_json photometryJson(const std::optional<Photometry>& photometr
 
 /// A sighting's "magnitude" (apparent, as given) and "absoluteMagnitude" (at 100 km), each a number or null.
 nlohmann::ordered_json sightingMagnitudesJson(const Sighting* given, const SightingResult& result);
+/// The same rounded to 3 decimals, for the map properties of a line of sight.
+nlohmann::ordered_json sightingMagnitudeProperties(const Sighting* given, const SightingResult& result);
 
 /// The text report's "Photometry" section (nothing without photometry).
 void writePhotometryText(std::ostream& out, const std::optional<Photometry>& photometry, const OutputContext& context);
@@ -38,6 +40,6 @@ std::string photometryCsvFields(const Sighting& given, const SightingResult* res
 
 /// Flat properties of the trajectory feature (GeoJSON): peakAbsoluteMagnitude, peakHeight,
 /// peakHeightMsl, peakTime, fParameter, photometricMass_kg, luminousEfficiency, tau.
-nlohmann::ordered_json photometryProperties(const Photometry& photometry, const OutputContext& context);
+nlohmann::ordered_json photometryProperties(const Photometry& photometry, const Geoid* geoid);
 
 }  // namespace sightline

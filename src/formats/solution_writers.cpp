@@ -11,6 +11,7 @@
 #include "common/text.hpp"
 #include "earth/geoid.hpp"
 #include "formats/orbit_writers.hpp"
+#include "formats/photometry_writers.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -277,6 +278,7 @@ Json sightingsJson(const Event& event, const Solution& solution, const OutputCon
     s["timeFromBegin"] = optionalNumber(r.timeFromBegin);
     s["velocity"] = optionalNumber(r.velocity);
     s["lag"] = optionalNumber(r.lag);
+    s.update(sightingMagnitudesJson(given, r));
     sightings.push_back(s);
   }
   return sightings;
@@ -372,6 +374,7 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
   j["status"] = statusKey(solution.status);
   j["trajectory"] = solution.trajectory ? trajectoryJson(*solution.trajectory, event, context) : Json(nullptr);
   j["orbit"] = solution.orbit ? solvedOrbitJson(*solution.orbit) : Json(nullptr);
+  j["photometry"] = photometryJson(solution.photometry, context);
 
   j["points"] = labelledPointsJson(event, solution, context);
   j["sightings"] = sightingsJson(event, solution, context);
@@ -397,6 +400,7 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
   writeSolutionHeader(out, event, solution, context);
   if (solution.trajectory) writeTrajectoryText(out, event, *solution.trajectory, context);
   if (solution.orbit) writeSolvedOrbitText(out, *solution.orbit);
+  writePhotometryText(out, solution.photometry, context);
   writeStationPairsText(out, event, solution);
   writeLabelledPointsText(out, event, solution, context);
   writeSightingsText(out, event, solution, context);
