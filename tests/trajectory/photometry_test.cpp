@@ -90,6 +90,31 @@ void build(const std::vector<Shot>& shots, Event& event, Solution& solution) {
   }
 }
 
+/// An event and solution built from shots (see build), changed by `change`, and their photometry.
+struct Made {
+  Event event;
+  Solution solution;
+  std::vector<Warning> warnings;
+  std::optional<Photometry> photometry;
+};
+Made photometryOfShots(const std::vector<Shot>& shots, const std::function<void(Event&, Solution&)>& change = {}) {
+  Made m;
+  build(shots, m.event, m.solution);
+  if (change) change(m.event, m.solution);
+  m.photometry = photometryOf(m.event, m.solution, m.warnings);
+  return m;
+}
+
+/// Independent truth: Simpson's rule (n even intervals) of 2 I(M(t)) / (tau v^2) from t0 to t1 at a constant speed.
+double simpsonMass(const std::function<double(double)>& magnitude, double t0, double t1, double speed, double tau, int n) {
+  double sum = 0.0;
+  for (int k = 0; k <= n; ++k) {
+    const double w = (k == 0 || k == n) ? 1.0 : (k % 2 == 1 ? 4.0 : 2.0);
+    sum += w * radiatedPower(magnitude(t0 + (t1 - t0) * k / n));
+  }
+  return sum * (t1 - t0) / n / 3.0 * 2.0 / (tau * speed * speed);
+}
+
 /// Closed form of integral_0^T 2 I0 10^(-0.4 k t) / (tau v^2) dt (magnitude M0 + k t, constant speed).
 double linearCurveMass(double m0, double k, double duration, double speed, double tau) {
   const double b = 0.4 * k * std::log(10.0);
@@ -136,20 +161,17 @@ TEST(Photometry, StationsSeeingEachHalfMakeOneCurveWithItsPeakAndFParameter) {
     const double u = 0.5 + 0.01 * k;
     shots.push_back({1, u, heightAt(u), parabola(u) + 5.0 * std::log10(2.0), 200000.0, 15000.0});
   }
-  Event event;
-  Solution solution;
-  build(shots, event, solution);
-  std::vector<Warning> warnings;
-  const std::optional<Photometry> p = photometryOf(event, solution, warnings);
+  const Made made = photometryOfShots(shots);
+  const std::optional<Photometry>& p = made.photometry;
   ASSERT_TRUE(p);
-  EXPECT_TRUE(warnings.empty());
+  EXPECT_TRUE(made.warnings.empty());
   EXPECT_TRUE(p->timed);
   ASSERT_EQ(p->curve.size(), 101u);  // the two samples at 0.5 s share a bin
   for (const LightCurveSample& s : p->curve) {
     ASSERT_TRUE(s.time);
     EXPECT_NEAR(s.absoluteMagnitude, parabola(*s.time), 1e-9) << *s.time;
   }
-  for (const SightingResult& r : solution.sightings) {
+  for (const SightingResult& r : made.solution.sightings) {
     ASSERT_TRUE(r.absoluteMagnitude);
     EXPECT_NEAR(*r.absoluteMagnitude, parabola(*r.timeFromBegin), 1e-9);
   }
@@ -161,14 +183,7 @@ TEST(Photometry, StationsSeeingEachHalfMakeOneCurveWithItsPeakAndFParameter) {
   EXPECT_NEAR(*p->fParameter, 0.3, 1e-7);  // (100 - 95.5) / (100 - 85)
   ASSERT_TRUE(p->mass && p->tau);
   EXPECT_EQ(*p->tau, 0.007);
-  // Independent truth: Simpson's rule on the profile itself, 2000 intervals.
-  double simpson = 0.0;
-  for (int k = 0; k <= 2000; ++k) {
-    const double w = (k == 0 || k == 2000) ? 1.0 : (k % 2 == 1 ? 4.0 : 2.0);
-    simpson += w * radiatedPower(parabola(k / 2000.0));
-  }
-  simpson *= (1.0 / 2000.0) / 3.0 * 2.0 / (0.007 * 15000.0 * 15000.0);
-  EXPECT_NEAR(*p->mass / simpson, 1.0, 2e-3);
+  EXPECT_NEAR(*p->mass / simpsonMass(parabola, 0.0, 1.0, 15000.0, 0.007, 2000), 1.0, 2e-3);
 }
 
 TEST(Photometry, TwoStationsOnTheSameFramesAverageTheirPowerNotTheirMagnitudes) {
@@ -179,11 +194,8 @@ TEST(Photometry, TwoStationsOnTheSameFramesAverageTheirPowerNotTheirMagnitudes) 
     shots.push_back({0, t, heightAt(t), -3.0, 100000.0, 15000.0});
     shots.push_back({1, t, heightAt(t), -2.5, 100000.0, 15000.0});
   }
-  Event event;
-  Solution solution;
-  build(shots, event, solution);
-  std::vector<Warning> warnings;
-  const std::optional<Photometry> p = photometryOf(event, solution, warnings);
+  const Made made = photometryOfShots(shots);
+  const std::optional<Photometry>& p = made.photometry;
   ASSERT_TRUE(p);
   ASSERT_EQ(p->curve.size(), 11u);
   const double mean = -2.5 * std::log10((std::pow(10.0, 1.2) + std::pow(10.0, 1.0)) / 2.0);  // -2.7736
@@ -200,11 +212,8 @@ TEST(Photometry, UntimedSightingsGiveAPeakAlongThePathButNoMass) {
     shots.push_back({0, std::nullopt, heightAt(t), parabola(t), 100000.0, std::nullopt});
     shots.push_back({1, std::nullopt, heightAt(t), parabola(t) + 5.0 * std::log10(2.0), 200000.0, std::nullopt});
   }
-  Event event;
-  Solution solution;
-  build(shots, event, solution);
-  std::vector<Warning> warnings;
-  const std::optional<Photometry> p = photometryOf(event, solution, warnings);
+  const Made made = photometryOfShots(shots);
+  const std::optional<Photometry>& p = made.photometry;
   ASSERT_TRUE(p);
   EXPECT_FALSE(p->timed);
   EXPECT_FALSE(p->peakTime);
@@ -214,53 +223,45 @@ TEST(Photometry, UntimedSightingsGiveAPeakAlongThePathButNoMass) {
   EXPECT_NEAR(p->peakAbsoluteMagnitude, -5.0, 1e-9);
   EXPECT_NEAR(p->peak.height, heightAt(0.3), 1e-3);
   EXPECT_NEAR(*p->fParameter, 0.3, 1e-7);
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0].code, "no-mass-without-times");
+  ASSERT_EQ(made.warnings.size(), 1u);
+  EXPECT_EQ(made.warnings[0].code, "no-mass-without-times");
 }
 
 TEST(Photometry, TimedSightingsWithoutASpeedModelGiveNoMass) {
   std::vector<Shot> shots;
   for (int k = 0; k <= 10; ++k) shots.push_back({0, 0.04 * k, heightAt(0.04 * k), -2.0, 100000.0, std::nullopt});
-  Event event;
-  Solution solution;
-  build(shots, event, solution);
-  event.luminousEfficiency.model = LuminousEfficiencyModel::Drolshagen2021;
-  std::vector<Warning> warnings;
-  const std::optional<Photometry> p = photometryOf(event, solution, warnings);
+  const Made made = photometryOfShots(
+      shots, [](Event& e, Solution&) { e.luminousEfficiency.model = LuminousEfficiencyModel::Drolshagen2021; });
+  const std::optional<Photometry>& p = made.photometry;
   ASSERT_TRUE(p);
   EXPECT_TRUE(p->timed);
   EXPECT_FALSE(p->mass);
   EXPECT_FALSE(p->tau);  // Drolshagen's efficiency needs the initial speed
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0].code, "no-mass-without-speed");
+  ASSERT_EQ(made.warnings.size(), 1u);
+  EXPECT_EQ(made.warnings[0].code, "no-mass-without-speed");
 }
 
 TEST(Photometry, ExcludedSightingsAndSightingsWithoutMagnitudesStayOutOfTheCurve) {
   std::vector<Shot> shots;
   for (int k = 0; k <= 10; ++k) shots.push_back({0, 0.04 * k, heightAt(0.04 * k), -2.0, 100000.0, 15000.0});
   shots.push_back({1, 0.2, heightAt(0.2), -9.0, 100000.0, 15000.0});  // a flare seen only in a bad frame
-  Event event;
-  Solution solution;
-  build(shots, event, solution);
-  solution.sightings.back().excluded = true;
-  event.stations[0].sightings[3].magnitude.reset();
-  std::vector<Warning> warnings;
-  const std::optional<Photometry> p = photometryOf(event, solution, warnings);
+  const Made made = photometryOfShots(shots, [](Event& e, Solution& solution) {
+    solution.sightings.back().excluded = true;
+    e.stations[0].sightings[3].magnitude.reset();
+  });
+  const std::optional<Photometry>& p = made.photometry;
   ASSERT_TRUE(p);
   EXPECT_NEAR(p->peakAbsoluteMagnitude, -2.0, 1e-9);
   EXPECT_EQ(p->curve.size(), 10u);
-  EXPECT_TRUE(solution.sightings.back().absoluteMagnitude);  // still given its absolute magnitude
-  EXPECT_FALSE(solution.sightings[3].absoluteMagnitude);
+  EXPECT_TRUE(made.solution.sightings.back().absoluteMagnitude);  // still given its absolute magnitude
+  EXPECT_FALSE(made.solution.sightings[3].absoluteMagnitude);
 }
 
 TEST(Photometry, NoMagnitudesGiveNoPhotometry) {
-  Event event;
-  Solution solution;
-  build({{0, 0.0, 90000.0, 0.0, 1e5, 1e4}}, event, solution);
-  event.stations[0].sightings[0].magnitude.reset();
-  std::vector<Warning> warnings;
-  EXPECT_FALSE(photometryOf(event, solution, warnings));
-  EXPECT_TRUE(warnings.empty());
+  const Made made = photometryOfShots({{0, 0.0, 90000.0, 0.0, 1e5, 1e4}},
+                                      [](Event& e, Solution&) { e.stations[0].sightings[0].magnitude.reset(); });
+  EXPECT_FALSE(made.photometry);
+  EXPECT_TRUE(made.warnings.empty());
 }
 
 // ---------------------------------------------------------------- luminous efficiency
@@ -335,15 +336,8 @@ TEST(PhotometryThroughSolve, ExactSightingsGiveBackTheProfileAndItsMass) {
   const double peakHeight = toGeodetic(pointAlong(truth, 0.4)).height;
   EXPECT_NEAR(p.peak.height, peakHeight, 0.02 * truth.speed);
   EXPECT_NEAR(*p.fParameter, (95000.0 - peakHeight) / (95000.0 - 42000.0), 0.01);
-  // Independent truth: Simpson's rule over the stations' first to last time at the true speed.
-  const int n = 4000;
-  double simpson = 0.0;
-  for (int k = 0; k <= n; ++k) {
-    const double w = (k == 0 || k == n) ? 1.0 : (k % 2 == 1 ? 4.0 : 2.0);
-    simpson += w * radiatedPower(absolute(first + (last - first) * k / n));
-  }
-  simpson *= (last - first) / n / 3.0 * 2.0 / (0.007 * truth.speed * truth.speed);
-  EXPECT_NEAR(*p.mass / simpson, 1.0, 0.01);
+  // Over the stations' first to last time at the true speed.
+  EXPECT_NEAR(*p.mass / simpsonMass(absolute, first, last, truth.speed, 0.007, 4000), 1.0, 0.01);
 }
 
 }  // namespace
