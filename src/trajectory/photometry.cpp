@@ -171,6 +171,8 @@ void massOf(const Event& event, const Solution& solution, Photometry& p, std::ve
     return;
   }
   p.mass = photometricMass(time, power, speed, *p.tau);
+  if (!p.mass)
+    warnings.push_back({"no-mass-without-speed", "the speed model is not positive over the whole light curve: no photometric mass"});
 }
 
 }  // namespace

@@ -83,7 +83,8 @@ std::optional<double> photometricMass(const std::vector<double>& time, const std
 /// Returned:
 ///   nullopt when no sighting with a magnitude has a point; warnings (coded) in `warnings`:
 ///   "no-mass-without-times" (fewer than two timed sightings with magnitudes),
-///   "no-mass-without-speed" (timed, but no speed model), "no-photometry-without-points".
+///   "no-mass-without-speed" (timed, but no speed model, or one not positive everywhere),
+///   "no-photometry-without-points".
 ///
 /// Notes:
 ///   - The combined light curve: every sighting with a magnitude and a point, not left

@@ -241,6 +241,16 @@ TEST(Photometry, TimedSightingsWithoutASpeedModelGiveNoMass) {
   EXPECT_EQ(made.warnings[0].code, "no-mass-without-speed");
 }
 
+TEST(Photometry, ASpeedModelThatStopsGivesNoMassAndSaysWhy) {
+  std::vector<Shot> shots;
+  for (int k = 0; k <= 10; ++k) shots.push_back({0, 0.04 * k, heightAt(0.04 * k), -2.0, 100000.0, 1500.0 - 150.0 * k});
+  const Made made = photometryOfShots(shots);
+  ASSERT_TRUE(made.photometry);
+  EXPECT_FALSE(made.photometry->mass);
+  ASSERT_EQ(made.warnings.size(), 1u);
+  EXPECT_EQ(made.warnings[0].code, "no-mass-without-speed");
+}
+
 TEST(Photometry, ExcludedSightingsAndSightingsWithoutMagnitudesStayOutOfTheCurve) {
   std::vector<Shot> shots;
   for (int k = 0; k <= 10; ++k) shots.push_back({0, 0.04 * k, heightAt(0.04 * k), -2.0, 100000.0, 15000.0});
