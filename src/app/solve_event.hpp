@@ -56,7 +56,13 @@ struct SolveSettings {
   int threads = 0;                       ///< threads for the draws; 0: all cores
   std::optional<TrajectoryModel> trajectoryModel;  ///< the event's "trajectoryModel" otherwise
   ShowerSettings showers;                ///< the shower table and the rule's limits
+  /// The luminous efficiency of the photometric mass; the default (constant 0.7%) otherwise.
+  std::optional<LuminousEfficiency> luminousEfficiency;
 };
+
+/// The luminous efficiency (a fraction, 0 < tau <= 1) written as `text`: a per cent
+/// such as "0.7%", or a fraction such as "0.007"; nullopt when it is neither.
+std::optional<double> tauFromText(const std::string& text);
 
 /// Makes station heights above mean sea level heights above the ellipsoid,
 /// applies `settings` to `event`, solves it and, when it has a solution and

@@ -103,6 +103,8 @@ struct SolveOptions {
   bool seedGiven = false;
   int threads = 0;
   std::string plot;
+  std::string luminousEfficiency = "constant";
+  std::string tau;  // empty: the default 0.7%
   std::vector<std::string> inputs;
   ShowerSettings showers;
 };
@@ -141,12 +143,19 @@ SolveSettings settingsOf(const SolveOptions& o) {
   if (o.seedGiven) settings.seed = o.seed;
   settings.threads = o.threads;
   settings.showers = o.showers;
+  LuminousEfficiency efficiency;
+  efficiency.model = luminousEfficiencyFromName(o.luminousEfficiency).value_or(LuminousEfficiencyModel::Constant);
+  if (!o.tau.empty()) efficiency.tau = tauFromText(o.tau).value_or(kDefaultLuminousEfficiency);
+  settings.luminousEfficiency = efficiency;
   return settings;
 }
 
 int runSolve(const Context& c, const SolveOptions& o) {
   if (!o.plot.empty() && !figureFormatOf(o.plot))
     return c.message(kExitUsage, o.plot + ": a figure is drawn as .svg, .png or .pdf: expected one of these extensions");
+  if (!o.tau.empty() && o.luminousEfficiency != "constant")
+    return c.message(kExitUsage, "--tau: sets the constant luminous efficiency; --luminous-efficiency " +
+                                     o.luminousEfficiency + " takes it from the speed");
   std::vector<NamedText> inputs;
   if (auto error = readInputs(o.inputs, inputs)) return c.message(kExitInput, error->text());
   Event event;
@@ -216,6 +225,15 @@ const CLI::Validator kWholeNumber(
     },
     "NUMBER");
 
+// A luminous efficiency: a per cent ("0.7%") or a fraction ("0.007"), above 0 and at most 1.
+const CLI::Validator kTau(
+    [](std::string& text) {
+      return tauFromText(text) ? std::string()
+                               : "expected a luminous efficiency above 0 and at most 100%, as a per cent such as 0.7% "
+                                 "or a fraction such as 0.007, found " + text;
+    },
+    "TAU");
+
 // Writes the text that CLI11 produced to `out` or `err`.
 void emit(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
@@ -254,6 +272,14 @@ CLI::App* addSolveCommand(CLI::App& app, SolveOptions& so, CLI::Option*& seedOpt
       ->option_text("T");
   addShowerOptions(*solveCommand, so.showers);
   solveCommand->add_option("--plot", so.plot, "Also draw a figure into FILE (.svg, .png or .pdf)")->option_text("FILE");
+  solveCommand->add_option("--luminous-efficiency", so.luminousEfficiency,
+                           "Luminous efficiency of the photometric mass: constant (--tau, default 0.7%) or "
+                           "drolshagen2021 (from the initial speed, Drolshagen et al. 2021)")
+      ->check(CLI::IsMember({"constant", "drolshagen2021"}))
+      ->option_text("constant|drolshagen2021");
+  solveCommand->add_option("--tau", so.tau, "The constant luminous efficiency, per cent (0.7%) or fraction (0.007)")
+      ->check(kTau)
+      ->option_text("TAU");
   solveCommand->add_option("INPUT", so.inputs, "Event file (JSON; - for standard input), or two or more ECSV files")
       ->required()
       ->option_text("FILE...");

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "trajectory/photometry.hpp"
 #include "trajectory/time.hpp"
 #include "trajectory/timing_checks.hpp"
 
@@ -264,7 +265,7 @@ class EventChecker {
 
   bool sighting(const Json& value, const std::string& path, Sighting& out) {
     if (!value.is_object()) return fail(path, "expected a sighting (an object with \"azimuth\" and \"elevation\"), found " + found(value));
-    if (!onlyKeys(value, path, {"azimuth", "elevation", "label", "time", "sigma"})) return false;
+    if (!onlyKeys(value, path, {"azimuth", "elevation", "label", "time", "sigma", "magnitude"})) return false;
     std::optional<double> azimuth, elevation;
     std::optional<std::string> label;
     if (!number(value, path, "azimuth", true, "a number, degrees from north through east", azimuth)) return false;
@@ -274,6 +275,9 @@ class EventChecker {
     if (!string(value, path, "label", false, "a string such as \"begin\"", label)) return false;
     if (!time(value, path, out.time)) return false;
     if (!sigma(value, path, out.sigma)) return false;
+    if (!numberIn(value, path, "magnitude", false, "a number, the apparent magnitude, from -30 to +15", kBrightestMagnitude,
+                  kFaintestMagnitude, out.magnitude))
+      return false;
     out.azimuth = *azimuth;
     out.elevation = *elevation;
     out.label = label.value_or("");
@@ -530,6 +534,7 @@ std::string writeEventJson(const Event& event) {
       if (!sighting.label.empty()) item["label"] = sighting.label;
       if (sighting.time) item["time"] = formatIsoTime(*sighting.time);
       if (sighting.sigma) item["sigma"] = *sighting.sigma;
+      if (sighting.magnitude) item["magnitude"] = *sighting.magnitude;
       out += "        " + compact(item) + (k + 1 < station.sightings.size() ? ",\n" : "\n");
     }
     out += "      ]\n";

@@ -15,6 +15,7 @@
 #include "orbit/showers.hpp"
 #include "trajectory/event.hpp"
 #include "trajectory/noise.hpp"
+#include "trajectory/photometry.hpp"
 #include "trajectory/velocity.hpp"
 
 namespace sightline {
@@ -70,6 +71,8 @@ struct SightingResult {
   /// position at this sighting's time, + in the direction of flight); timed sightings with a speed model only
   std::optional<double> alongTrackResidual;
   bool excluded = false;      ///< left out of the fit (a bad frame or a bad station); its point and residuals are still given
+  /// the apparent magnitude reduced to 100 km (trajectory/photometry.hpp); sightings with a magnitude and a point only
+  std::optional<double> absoluteMagnitude;
 };
 
 /// A point triangulated from sightings with the same label at two or more stations.
@@ -204,6 +207,7 @@ struct Solution {
   std::optional<MonteCarloSummary> monteCarlo;
   std::optional<SolvedOrbit> orbit;        ///< when the sightings are timed and give an initial velocity
   std::vector<StationSigma> stationSigmas; ///< one per station, in input order
+  std::optional<Photometry> photometry;    ///< when sightings with magnitudes have points (trajectory/photometry.hpp)
 };
 
 /// A short English description of a status, for messages.
