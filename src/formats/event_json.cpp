@@ -264,7 +264,7 @@ class EventChecker {
 
   bool sighting(const Json& value, const std::string& path, Sighting& out) {
     if (!value.is_object()) return fail(path, "expected a sighting (an object with \"azimuth\" and \"elevation\"), found " + found(value));
-    if (!onlyKeys(value, path, {"azimuth", "elevation", "label", "time", "sigma"})) return false;
+    if (!onlyKeys(value, path, {"azimuth", "elevation", "label", "time", "sigma", "magnitude"})) return false;
     std::optional<double> azimuth, elevation;
     std::optional<std::string> label;
     if (!number(value, path, "azimuth", true, "a number, degrees from north through east", azimuth)) return false;
@@ -274,6 +274,7 @@ class EventChecker {
     if (!string(value, path, "label", false, "a string such as \"begin\"", label)) return false;
     if (!time(value, path, out.time)) return false;
     if (!sigma(value, path, out.sigma)) return false;
+    if (!number(value, path, "magnitude", false, "a number, the apparent magnitude", out.magnitude)) return false;
     out.azimuth = *azimuth;
     out.elevation = *elevation;
     out.label = label.value_or("");
@@ -282,8 +283,11 @@ class EventChecker {
 
   bool station(const Json& value, const std::string& path, Station& out) {
     if (!value.is_object()) return fail(path, "expected a station (an object with \"name\", \"latitude\", \"longitude\", \"height\" and \"sightings\"), found " + found(value));
-    if (!onlyKeys(value, path, {"name", "latitude", "longitude", "height", "heightReference", "sigma", "sightings"}))
+    if (!onlyKeys(value, path, {"name", "latitude", "longitude", "height", "heightReference", "sigma", "sightings", "detection"}))
       return false;
+    // Where a correlated station's detection came from ({"file", "ff", "meteor"}): for people, not the solver.
+    if (const auto it = value.find("detection"); it != value.end() && !it->is_object())
+      return fail(member(path, "detection"), "expected an object {\"file\", \"ff\", \"meteor\"}, found " + found(*it));
     std::optional<std::string> name, reference;
     std::optional<double> latitude, longitude, height;
     if (!string(value, path, "name", true, "a string, the station's name", name)) return false;

@@ -1,0 +1,23 @@
+// Constants of the correlator, named once, with units.
+#pragma once
+
+namespace sightline::correlate_constants {
+
+/// Metres per kilometre.
+inline constexpr double kMetresPerKm = 1000.0;
+/// Mean Earth radius (IUGG), metres: for the horizon distance of the station index only.
+inline constexpr double kMeanEarthRadius = 6371008.8;
+/// A ray farther than this from its station (metres) does not meet the line at meteor heights.
+inline constexpr double kMaxRange = 3.0e6;
+/// Rays within this sine of the trajectory's direction give no usable point along it.
+inline constexpr double kGrazingSine = 1e-4;
+/// A track shorter than this on the sky (radians) gives no plane.
+inline constexpr double kMinTrackAngle = 1e-5;
+/// Spans of two stations along the line may leave a gap of this fraction of the longer span.
+inline constexpr double kSpanGapFraction = 0.5;
+/// ... plus this many metres.
+inline constexpr double kSpanGapMetres = 3000.0;
+/// Most passes that grow one group.
+inline constexpr int kMaxGrowPasses = 4;
+
+}  // namespace sightline::correlate_constants
