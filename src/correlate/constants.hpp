@@ -1,6 +1,8 @@
 // Constants of the correlator, named once, with units.
 #pragma once
 
+#include <cstddef>
+
 namespace sightline::correlate_constants {
 
 /// Metres per kilometre.
@@ -17,6 +19,10 @@ inline constexpr double kMinTrackAngle = 1e-5;
 inline constexpr double kSpanGapFraction = 0.5;
 /// ... plus this many metres.
 inline constexpr double kSpanGapMetres = 3000.0;
+/// Common events that make a pair of stations' clock difference known.
+inline constexpr std::size_t kMinClockSamples = 3;
+/// Largest gap between the two parts of a meteor split over consecutive FF files, s.
+inline constexpr double kSplitGap = 0.5;
 /// Most passes that grow one group.
 inline constexpr int kMaxGrowPasses = 4;
 

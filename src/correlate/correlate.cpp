@@ -42,6 +42,7 @@ Limits limitsOf(const CorrelateOptions& o) {
   l.minBaseline = o.minBaseline * cc::kMetresPerKm;
   l.minPlaneSine = std::sin(o.minPlaneAngle * kDegree);
   l.maxResidual = o.maxResidual * kDegree;
+  l.clockTolerance = o.clockTolerance;
   // Two stations see a common point at the highest begin height only when
   // each is within its horizon distance of it.
   const double h = l.maxBegin, r = cc::kMeanEarthRadius;
@@ -74,13 +75,17 @@ CorrelateResult correlate(const std::vector<Detection>& detections, const Correl
   std::sort(night.order.begin(), night.order.end(),
             [&](std::size_t a, std::size_t b) { return detectionBefore(detections[a], detections[b]); });
   buildTracks(night);
-  findPairs(night);
-  supportPairs(night);
   CorrelateResult result;
+  for (int pass = 0; pass < (options.clockTolerance > 0.0 ? 2 : 1); ++pass) {
+    if (pass == 1) estimateClocks(night, result);
+    result = CorrelateResult{};
+    findPairs(night);
+    supportPairs(night);
+    result.pairs = night.edges.size();
+    growGroups(night, result);
+  }
   result.usable = static_cast<std::size_t>(std::count_if(night.tracks.begin(), night.tracks.end(),
                                                          [](const Track& t) { return t.usable; }));
-  result.pairs = night.edges.size();
-  growGroups(night, result);
   return result;
 }
 

@@ -30,6 +30,9 @@ struct CorrelateOptions {
   double minBaseline = 5.0;        ///< km between the stations of a pair
   double minPlaneAngle = 3.0;      ///< degrees between the planes of sight of a pair
   double maxResidual = 0.5;        ///< degrees: rms of a member's rays about the group's trajectory
+  /// s: once two stations' clock difference is known from three or more of the night's events,
+  /// their times must agree within this of it (0: one pass, maxTimeOffset only)
+  double clockTolerance = 1.0;
   int threads = 0;                 ///< 0: all cores
 };
 
@@ -66,7 +69,11 @@ struct CorrelateResult {
 ///   maxTimeOffset. A group grows from its best-supported pair; a detection
 ///   joins when its rays lie within maxResidual of the group's line (fitted to
 ///   all members' planes, weighted by the inverse square of their range) and
-///   its speed and time agree with every member's.
+///   its speed and time agree with every member's. A second pass repeats
+///   this with each pair of stations' clock difference, the median of the
+///   first pass's events, known: their times must then agree within
+///   clockTolerance of it (pairs of stations with fewer than three common
+///   events keep maxTimeOffset).
 CorrelateResult correlate(const std::vector<Detection>& detections, const CorrelateOptions& options);
 
 }  // namespace sightline

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "correlate/correlate.hpp"
@@ -15,7 +17,7 @@ namespace sightline::correlation {
 struct Limits {
   double maxTimeOffset = 0.0, minBegin = 0.0, maxBegin = 0.0, minEnd = 0.0, maxEnd = 0.0;
   double speedTolerance = 0.0, minSpeed = 0.0, maxSpeed = 0.0, minBaseline = 0.0;
-  double minPlaneSine = 0.0, maxResidual = 0.0;
+  double minPlaneSine = 0.0, maxResidual = 0.0, clockTolerance = 0.0;
   double maxStationDistance = 0.0;  ///< m: farther stations cannot see a common point at meteor heights
 };
 Limits limitsOf(const CorrelateOptions& options);
@@ -41,6 +43,8 @@ struct Night {
   std::vector<Edge> edges;                     ///< sorted by (a, b) after findPairs
   std::vector<std::size_t> adjacencyStart;     ///< by position, into adjacency (CSR), size positions + 1
   std::vector<std::size_t> adjacency;          ///< positions paired with each position
+  /// Clock differences of station pairs (first number < second): median of t_first - t_second, s.
+  std::map<std::pair<int, int>, double> clockDifference;
 
   const Detection& detection(std::size_t position) const { return (*detections)[order[position]]; }
 };
@@ -60,6 +64,12 @@ bool plausible(const Span& span, const Limits& limits);
 /// places the meteor at its mid-span within maxTimeOffset of every member's.
 /// `span` is x's span on the group's line.
 bool agrees(const Night& night, std::size_t x, const Group& group, Span& span);
+
+/// True when times ta (of station a) and tb (of station b), s, may be of one
+/// moment: within clockTolerance of the pair's known clock difference, else within maxTimeOffset.
+bool timesAgree(const Night& night, int a, double ta, int b, double tb);
+/// The clock difference of every pair of stations with three or more common events in `result`.
+void estimateClocks(Night& night, const CorrelateResult& result);
 
 /// Tracks of every detection, the time order (first time, then content) and the station index.
 void buildTracks(Night& night);

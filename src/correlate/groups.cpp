@@ -91,25 +91,44 @@ std::pair<std::size_t, std::size_t> window(const Night& night, double begin, dou
   return {static_cast<std::size_t>(first - night.tracks.begin()), static_cast<std::size_t>(last - night.tracks.begin())};
 }
 
-// One detection x offered to the group: joins it, replaces its station's
-// smaller part of a split meteor, or is itself that smaller part. True when the group changed.
+// True when detections p and q of one station are parts of one meteor split
+// over consecutive FF files: one ends before the other begins, by less than kSplitGap.
+bool splitParts(const Night& night, std::size_t p, std::size_t q) {
+  const Track& a = night.tracks[p];
+  const Track& b = night.tracks[q];
+  const double gap = std::max(a.begin, b.begin) - std::min(a.end, b.end);
+  return gap > 0.0 && gap < cc::kSplitGap;
+}
+
+void insertMember(Group& g, std::size_t x, std::vector<State>& state) {
+  g.members.insert(std::upper_bound(g.members.begin(), g.members.end(), x), x);
+  state[x] = State::Member;
+}
+
+// One detection x offered to the group: joins it; or, where its station is in
+// the group already, replaces that station's member when it is the larger part
+// of a split meteor (the smaller one is kept aside) or, seen at the same time,
+// when it lies closer to the line. True when the group changed.
 bool offer(const Night& night, Group& g, std::size_t x, std::vector<State>& state, std::vector<std::size_t>& split) {
   Span span;
   if (!agrees(night, x, g, span)) return false;
   auto same = std::find_if(g.members.begin(), g.members.end(),
                            [&](std::size_t m) { return night.station[m] == night.station[x]; });
-  if (same == g.members.end()) {
-    g.members.insert(std::upper_bound(g.members.begin(), g.members.end(), x), x);
-    state[x] = State::Member;
-  } else if (night.tracks[x].rays.size() > night.tracks[*same].rays.size()) {
-    state[*same] = State::Split, split.push_back(*same);
+  if (same != g.members.end()) {
+    const std::size_t y = *same;
+    bool better = false;
+    if (splitParts(night, x, y)) {
+      better = night.tracks[x].rays.size() > night.tracks[y].rays.size();
+      const std::size_t smaller = better ? y : x;
+      state[smaller] = State::Split, split.push_back(smaller);
+    } else {
+      better = residual(night.tracks[x], g.line) < residual(night.tracks[y], g.line);
+      if (better) state[y] = State::Free;
+    }
+    if (!better) return false;
     g.members.erase(same);
-    g.members.insert(std::upper_bound(g.members.begin(), g.members.end(), x), x);
-    state[x] = State::Member;
-  } else {
-    state[x] = State::Split, split.push_back(x);
-    return false;
   }
+  insertMember(g, x, state);
   refit(night, g);
   return true;
 }
@@ -152,9 +171,46 @@ bool agrees(const Night& night, std::size_t x, const Group& g, Span& span) {
   const double v = std::fabs(span.speed), median = medianSpeed(g);
   if (std::fabs(v - median) > l.speedTolerance * std::max(v, median)) return false;
   const double middle = 0.5 * (span.sBegin + span.sEnd);
-  for (const Span& m : g.spans)
-    if (!(std::fabs(timeAt(span, middle) - timeAt(m, middle)) <= l.maxTimeOffset)) return false;
+  for (std::size_t k = 0; k < g.members.size(); ++k)
+    if (!timesAgree(night, night.station[x], timeAt(span, middle), night.station[g.members[k]], timeAt(g.spans[k], middle)))
+      return false;
   return true;
+}
+
+bool timesAgree(const Night& night, int a, double ta, int b, double tb) {
+  if (!(std::fabs(ta - tb) <= night.limits.maxTimeOffset)) return false;
+  const bool swap = b < a;
+  const auto it = night.clockDifference.find(swap ? std::pair{b, a} : std::pair{a, b});
+  if (it == night.clockDifference.end()) return true;
+  const double dt = swap ? tb - ta : ta - tb;
+  return std::fabs(dt - it->second) <= night.limits.clockTolerance;
+}
+
+void estimateClocks(Night& night, const CorrelateResult& result) {
+  std::vector<std::size_t> positionOf(night.order.size());
+  for (std::size_t p = 0; p < night.order.size(); ++p) positionOf[night.order[p]] = p;
+  std::map<std::pair<int, int>, std::vector<double>> samples;
+  for (const CorrelatedEvent& e : result.events) {
+    Group g;
+    for (std::size_t d : e.detections) g.members.push_back(positionOf[d]);
+    std::sort(g.members.begin(), g.members.end());
+    double sine = 0.0;
+    g.line = planesMeet(night.tracks[g.members[0]], night.tracks[g.members[1]], sine);
+    refit(night, g);
+    for (std::size_t i = 0; i < g.members.size(); ++i)
+      for (std::size_t j = 0; j < g.members.size(); ++j) {
+        const int a = night.station[g.members[i]], b = night.station[g.members[j]];
+        if (a >= b || !g.spans[i].ok || !g.spans[j].ok) continue;
+        const double middle = 0.25 * (g.spans[i].sBegin + g.spans[i].sEnd + g.spans[j].sBegin + g.spans[j].sEnd);
+        samples[{a, b}].push_back(timeAt(g.spans[i], middle) - timeAt(g.spans[j], middle));
+      }
+  }
+  night.clockDifference.clear();
+  for (auto& [pair, list] : samples) {
+    if (list.size() < cc::kMinClockSamples) continue;
+    std::nth_element(list.begin(), list.begin() + static_cast<long>(list.size() / 2), list.end());
+    night.clockDifference[pair] = list[list.size() / 2];
+  }
 }
 
 void growGroups(const Night& night, CorrelateResult& result) {

@@ -46,6 +46,15 @@ bool nearby(const Night& night, std::size_t p, std::size_t q) {
   return std::binary_search(list.begin(), list.end(), night.station[q]);
 }
 
+// True when detection x sees from far enough and at a different enough plane
+// from detection p's to confirm a line through p's plane, not merely repeat it.
+bool independent(const Night& night, std::size_t x, std::size_t p) {
+  const Track& a = night.tracks[x];
+  const Track& b = night.tracks[p];
+  return distance(a.station, b.station) >= night.limits.minBaseline &&
+         cross(a.normal, b.normal).length() >= night.limits.minPlaneSine;
+}
+
 // Lowest and highest position along the line of a span.
 double low(const Span& s) { return std::min(s.sBegin, s.sEnd); }
 double high(const Span& s) { return std::max(s.sBegin, s.sEnd); }
@@ -69,7 +78,7 @@ bool testPair(const Night& night, std::size_t p, std::size_t q, Edge& edge) {
   if (gap > cc::kSpanGapFraction * longer + cc::kSpanGapMetres) return false;
   const double middle = 0.5 * (std::max(low(sa), low(sb)) + std::min(high(sa), high(sb)));
   const double dt = timeAt(sa, middle) - timeAt(sb, middle);
-  if (!(std::fabs(dt) <= l.maxTimeOffset)) return false;
+  if (!timesAgree(night, night.station[p], timeAt(sa, middle), night.station[q], timeAt(sb, middle))) return false;
   edge.a = p;
   edge.b = q;
   edge.line = line;
@@ -139,7 +148,7 @@ void supportPairs(Night& night) {
         if (s == night.station[e.a] || s == night.station[e.b]) continue;
         if (std::find(stations.begin(), stations.end(), s) != stations.end()) continue;
         Span span;
-        if (agrees(night, x, pair, span)) stations.push_back(s);
+        if (independent(night, x, e.a) && independent(night, x, e.b) && agrees(night, x, pair, span)) stations.push_back(s);
       }
     e.support = static_cast<int>(stations.size());
   });
