@@ -9,6 +9,9 @@ namespace sightline::correlate_constants {
 inline constexpr double kMetresPerKm = 1000.0;
 /// Mean Earth radius (IUGG), metres: for the horizon distance of the station index only.
 inline constexpr double kMeanEarthRadius = 6371008.8;
+/// WGS84 semi-major and semi-minor axes, metres (NIMA TR8350.2).
+inline constexpr double kWgs84SemiMajorAxis = 6378137.0;
+inline constexpr double kWgs84SemiMinorAxis = 6356752.314245;
 /// A ray farther than this from its station (metres) does not meet the line at meteor heights.
 inline constexpr double kMaxRange = 3.0e6;
 /// Rays within this sine of the trajectory's direction give no usable point along it.

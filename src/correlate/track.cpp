@@ -41,6 +41,16 @@ Matrix3 outerSum(const std::vector<Vector3>& vectors, const std::vector<double>&
   return m;
 }
 
+// Height above the WGS84 ellipsoid (m) of an ECEF point, measured along the
+// radius: within a metre of the geodetic height at meteor heights (the
+// normal and the radius part by at most 0.2 degrees), and cheap.
+double heightOf(const Vector3& p) {
+  constexpr double a = cc::kWgs84SemiMajorAxis, b = cc::kWgs84SemiMinorAxis;
+  const double r = p.length();
+  const double sinPsi = p.z / r, cosPsi = std::sqrt(p.x * p.x + p.y * p.y) / r;
+  return r - a * b / std::sqrt(b * b * cosPsi * cosPsi + a * a * sinPsi * sinPsi);
+}
+
 }  // namespace
 
 Track makeTrack(const Detection& detection) {
@@ -102,8 +112,8 @@ Span spanOn(const Track& track, const Line& line) {
   span.speed = varT > 0.0 ? (sumTS / used - meanT * meanS) / varT : 0.0;
   span.sMean = meanS;
   span.tMean = track.times[0] + meanT;
-  span.hBegin = toGeodetic(line.point + span.sBegin * line.direction).height;
-  span.hEnd = toGeodetic(line.point + span.sEnd * line.direction).height;
+  span.hBegin = heightOf(line.point + span.sBegin * line.direction);
+  span.hEnd = heightOf(line.point + span.sEnd * line.direction);
   span.ok = std::isfinite(span.speed) && std::isfinite(span.hBegin) && std::isfinite(span.hEnd);
   return span;
 }
