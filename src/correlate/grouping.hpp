@@ -1,6 +1,7 @@
 // The correlator's stages over one night (internal to src/correlate).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -47,6 +48,11 @@ struct Night {
   std::map<std::pair<int, int>, double> clockDifference;
 
   const Detection& detection(std::size_t position) const { return (*detections)[order[position]]; }
+  /// True when the stations of positions p and q are near enough to see a common point.
+  bool nearby(std::size_t p, std::size_t q) const {
+    const std::vector<int>& list = neighbours[static_cast<std::size_t>(station[p])];
+    return std::binary_search(list.begin(), list.end(), station[q]);
+  }
 };
 
 /// A group of detections (positions) with the line fitted to them and their spans on it.

@@ -41,11 +41,6 @@ std::vector<std::vector<int>> stationNeighbours(const std::vector<Vector3>& plac
   return near;
 }
 
-bool nearby(const Night& night, std::size_t p, std::size_t q) {
-  const std::vector<int>& list = night.neighbours[static_cast<std::size_t>(night.station[p])];
-  return std::binary_search(list.begin(), list.end(), night.station[q]);
-}
-
 // True when detection x sees from far enough and at a different enough plane
 // from detection p's to confirm a line through p's plane, not merely repeat it.
 bool independent(const Night& night, std::size_t x, std::size_t p) {
@@ -120,7 +115,7 @@ void findPairs(Night& night) {
       const Track& a = night.tracks[p];
       if (!a.usable) continue;
       for (std::size_t q = p + 1; q < n && night.tracks[q].begin <= a.end + night.limits.maxTimeOffset; ++q) {
-        if (!night.tracks[q].usable || night.station[q] == night.station[p] || !nearby(night, p, q)) continue;
+        if (!night.tracks[q].usable || night.station[q] == night.station[p] || !night.nearby(p, q)) continue;
         Edge edge;
         if (testPair(night, p, q, edge)) found[chunk].push_back(edge);
       }

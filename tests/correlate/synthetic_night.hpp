@@ -29,7 +29,7 @@ struct NightPlan {
   double maxClockOffset = 4.0;               ///< s: each camera's clock is off by up to this
   double noise = 0.02;                       ///< degrees: each direction's error (1 sigma)
   int satellites = 40, aircraft = 20, noiseTracks = 200;
-  double start = 1796752800.0;               ///< s since 1970: 2026-12-08T20:00:00Z
+  double start = 1796760000.0;               ///< s since 1970: 2026-12-08T20:00:00Z
   double duration = 8 * 3600.0;              ///< s: the night (across 00:00 UTC by default)
   double fieldRadius = 35.0;                 ///< degrees: each camera's field of view (a cone)
   double maxRange = 500e3;                   ///< m: farthest point a camera records
