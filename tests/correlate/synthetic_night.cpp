@@ -189,11 +189,12 @@ void observe(Night& night, const NightPlan& p, Random& rng, int o, int ci) {
     d.fps = kFps;
     d.position = {c.latitude, c.longitude, c.height};
     const double ffStart = p.start + c.ffPhase + ff * kFfSeconds;
-    const std::string iso = formatIsoTime(ffStart + 1e-7);
+    const double second = std::floor(ffStart + 1e-7);
+    const std::string iso = formatIsoTime(second);
     char name[96];
-    std::snprintf(name, sizeof name, "FF_%s_%s%s%s_%s%s%s_%s_%07ld.fits", c.id.c_str(), iso.substr(0, 4).c_str(),
+    std::snprintf(name, sizeof name, "FF_%s_%s%s%s_%s%s%s_%03d_%07ld.fits", c.id.c_str(), iso.substr(0, 4).c_str(),
                   iso.substr(5, 2).c_str(), iso.substr(8, 2).c_str(), iso.substr(11, 2).c_str(), iso.substr(14, 2).c_str(),
-                  iso.substr(17, 2).c_str(), (iso + "000").substr(20, 3).c_str(), (ff + 1000) * 256);
+                  iso.substr(17, 2).c_str(), static_cast<int>(std::lround((ffStart - second) * 1000.0)), (ff + 1000) * 256);
     d.ff = name;
     night.detections.push_back(std::move(d));
     night.object.push_back(o);
@@ -237,7 +238,16 @@ Night makeNight(const NightPlan& plan) {
       if (distance(night.cameras[c].position, mid) < reach) observe(night, plan, rng, static_cast<int>(o), static_cast<int>(c));
   }
   addNoise(night, plan, rng);
+  numberMeteors(night);
   return night;
+}
+
+void numberMeteors(Night& night) {
+  std::vector<std::size_t> order(night.detections.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return night.detections[a].ff < night.detections[b].ff; });
+  std::map<int, int> next;
+  for (std::size_t k : order) night.detections[k].meteor = ++next[night.camera[k]];
 }
 
 std::string ftpDetectInfoText(const Night& night, int camera) {
@@ -255,13 +265,12 @@ std::string ftpDetectInfoText(const Night& night, int camera) {
          "\nCAL folder = /home/pi/RMS_data/ArchivedFiles/" + id +
          "\n-----------------------------------------------------\nFF  file processed\nCAL file processed\n"
          "Cam# Meteor# #Segments fps hnr mle bin Pix/fm Rho Phi\nPer segment:  Frame# Col Row RA Dec Azim Elev Inten Mag Bcknd SNR NSatPx\n";
-  int meteor = 0;
   for (std::size_t k : mine) {
     const Detection& d = night.detections[k];
     const double ffStart = *parseIsoTime(d.ff.substr(10, 4) + "-" + d.ff.substr(14, 2) + "-" + d.ff.substr(16, 2) + "T" +
                                          d.ff.substr(19, 2) + ":" + d.ff.substr(21, 2) + ":" + d.ff.substr(23, 2) + "." + d.ff.substr(26, 3) + "Z");
     out += "-------------------------------------------------------\n" + d.ff + "\nRecalibrated with RMS on: 2026-12-09 08:00:00.000000 UTC\n";
-    std::snprintf(line, sizeof line, "%s %04d %04zu %07.2f 000.0 000.0  00.0 002.4 0089.4 0301.2\n", id.c_str(), ++meteor,
+    std::snprintf(line, sizeof line, "%s %04d %04zu %07.2f 000.0 000.0  00.0 002.4 0089.4 0301.2\n", id.c_str(), d.meteor,
                   d.sightings.size(), d.fps);
     out += line;
     for (const Sighting& s : d.sightings) {
@@ -277,6 +286,7 @@ std::string ftpDetectInfoText(const Night& night, int camera) {
 std::vector<std::string> writeNightFolders(Night& night, const std::string& root) {
   namespace fs = std::filesystem;
   std::vector<std::string> folders;
+  numberMeteors(night);
   for (std::size_t c = 0; c < night.cameras.size(); ++c) {
     const Camera& cam = night.cameras[c];
     const fs::path folder = fs::path(root) / cam.id / (cam.id + "_20261208_200000_000000");

@@ -73,6 +73,9 @@ Night makeNight(const NightPlan& plan);
 /// detections' file members set to those paths. Returns the folders written.
 std::vector<std::string> writeNightFolders(Night& night, const std::string& root);
 
+/// Numbers each camera's detections 1, 2, ... in the order of their FF names (Meteor#).
+void numberMeteors(Night& night);
+
 /// The FTPdetectinfo text of a camera's detections (12-column frame lines).
 std::string ftpDetectInfoText(const Night& night, int camera);
 
