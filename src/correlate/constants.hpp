@@ -26,6 +26,10 @@ inline constexpr double kSpanGapMetres = 3000.0;
 inline constexpr std::size_t kMinClockSamples = 3;
 /// Largest gap between the two parts of a meteor split over consecutive FF files, s.
 inline constexpr double kSplitGap = 0.5;
+/// A member's rays may lie this many times their own scatter about their plane from the group's line ...
+inline constexpr double kScatterFactor = 4.0;
+/// ... plus this angle (radians, 0.15 degree): the line's own error and a camera's calibration.
+inline constexpr double kLineAllowance = 0.15 * 3.14159265358979323846 / 180.0;
 /// Most passes that grow one group.
 inline constexpr int kMaxGrowPasses = 4;
 

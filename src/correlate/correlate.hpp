@@ -32,7 +32,7 @@ struct CorrelateOptions {
   double maxResidual = 0.5;        ///< degrees: rms of a member's rays about the group's trajectory
   /// s: once two stations' clock difference is known from three or more of the night's events,
   /// their times must agree within this of it (0: one pass, maxTimeOffset only)
-  double clockTolerance = 1.0;
+  double clockTolerance = 0.5;
   int threads = 0;                 ///< 0: all cores
 };
 

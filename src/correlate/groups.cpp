@@ -166,7 +166,9 @@ bool plausible(const Span& s, const Limits& l) {
 bool agrees(const Night& night, std::size_t x, const Group& g, Span& span) {
   const Limits& l = night.limits;
   const Track& t = night.tracks[x];
-  if (lineDistance(t.station, g.line) > cc::kMaxRange || residual(t, g.line) > l.maxResidual) return false;
+  if (lineDistance(t.station, g.line) > cc::kMaxRange) return false;
+  const double r = residual(t, g.line);
+  if (r > l.maxResidual || r > cc::kScatterFactor * t.scatter + cc::kLineAllowance) return false;
   span = spanOn(t, g.line);
   if (!span.ok || !plausible(span, l) || (span.speed > 0.0) != (g.spans.front().speed > 0.0)) return false;
   const double v = std::fabs(span.speed), median = medianSpeed(g);

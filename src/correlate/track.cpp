@@ -77,6 +77,9 @@ Track makeTrack(const Detection& detection) {
   const double spread = std::asin(std::min(1.0, cross(track.rays.front(), track.rays.back()).length()));
   track.usable = track.end > track.begin && normal.length() > 0.0 && spread > cc::kMinTrackAngle;
   track.normal = unit(normal);
+  double sum = 0.0;
+  for (const Vector3& d : track.rays) sum += std::pow(std::asin(std::clamp(dot(track.normal, d), -1.0, 1.0)), 2);
+  track.scatter = std::sqrt(sum / track.rays.size());
   return track;
 }
 

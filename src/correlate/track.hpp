@@ -18,6 +18,7 @@ struct Track {
   std::vector<Vector3> rays;  ///< unit ECEF directions, one per sighting
   std::vector<double> times;  ///< s since 1970, one per ray
   Vector3 normal;             ///< unit normal of the plane through the station and the rays
+  double scatter = 0.0;       ///< radians: rms of the rays about the track's own plane (its noise)
   double begin = 0.0;         ///< s, first time
   double end = 0.0;           ///< s, last time
   bool usable = false;        ///< two or more rays at distinct times spanning some angle
