@@ -212,15 +212,8 @@ const CLI::Validator kWholeNumber(
 // Writes the text that CLI11 produced to `out` or `err`.
 void emit(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
-int runCommands(const Context& c, int argc, const char* const* argv) {
-  CLI::App app(kDescription, kProgram);
-  app.footer(kExitStatusText);
-  app.set_version_flag("--version", versionText(), "Print the version and exit");
-  app.failure_message([](const CLI::App*, const CLI::Error& e) {
-    return std::string(kProgram) + ": " + e.what() + "\nRun with --help for more information.\n";
-  });
-
-  SolveOptions so;
+// The solve command and its options, filled into `so`; `seedOption` tells whether --seed was given.
+CLI::App* addSolveCommand(CLI::App& app, SolveOptions& so, CLI::Option*& seedOption) {
   CLI::App* solveCommand = app.add_subcommand(
       "solve", "Solve an event: one event file (JSON) or two or more ECSV files (one per station).\n"
                "Positions are geodetic WGS84 (degrees, metres above the ellipsoid), azimuths from north\n"
@@ -241,9 +234,9 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   solveCommand->add_option("--mc", so.draws, "Monte Carlo draws for the uncertainties (0: none; default as in the event file)")
       ->check(kWholeNumber)
       ->option_text("N");
-  CLI::Option* seedOption = solveCommand->add_option("--seed", so.seed, "Seed of the Monte Carlo draws (default fixed)")
-                                   ->check(kWholeNumber)
-                                   ->option_text("S");
+  seedOption = solveCommand->add_option("--seed", so.seed, "Seed of the Monte Carlo draws (default fixed)")
+                   ->check(kWholeNumber)
+                   ->option_text("S");
   solveCommand->add_option("--threads", so.threads, "Threads for the Monte Carlo draws (default all cores)")
       ->check(kWholeNumber)
       ->option_text("T");
@@ -252,8 +245,11 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
       ->required()
       ->option_text("FILE...");
   solveCommand->footer(kExitStatusText);
+  return solveCommand;
+}
 
-  ConvertOptions co;
+// The convert command and its options, filled into `co`.
+CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& co) {
   CLI::App* convertCommand = app.add_subcommand(
       "convert", "Write the event file (JSON) equivalent to a classic observation file or to two or more ECSV\n"
                  "files. Classic positions (geocentric latitude, radial height) become geodetic WGS84 and each\n"
@@ -268,6 +264,23 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
       ->required()
       ->option_text("FILE...");
   convertCommand->footer(kExitStatusText);
+  return convertCommand;
+}
+
+int runCommands(const Context& c, int argc, const char* const* argv) {
+  CLI::App app(kDescription, kProgram);
+  app.footer(kExitStatusText);
+  app.set_version_flag("--version", versionText(), "Print the version and exit");
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return std::string(kProgram) + ": " + e.what() + "\nRun with --help for more information.\n";
+  });
+
+  SolveOptions so;
+  CLI::Option* seedOption = nullptr;
+  CLI::App* solveCommand = addSolveCommand(app, so, seedOption);
+
+  ConvertOptions co;
+  CLI::App* convertCommand = addConvertCommand(app, co);
 
   OrbitOptions oo;
   CLI::App* orbitCommand = addOrbitCommand(app, oo);

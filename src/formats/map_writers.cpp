@@ -185,10 +185,10 @@ void addOrbitProperties(json& properties, const Orbit& o) {
 
 }  // namespace
 
-void writeGeoJson(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
-  const Geoid* geoid = context.geoid;
-  json features = json::array();
+namespace {
 
+/// The stations as point features: heights in metres above the ellipsoid and mean sea level.
+void addStationFeatures(json& features, const Event& event, const Geoid* geoid) {
   for (const Station& station : event.stations) {
     const GeodeticPosition p = stationPosition(station, geoid);
     features.push_back(feature(pointGeometry(p), json{{"kind", "station"},
@@ -196,7 +196,10 @@ void writeGeoJson(std::ostream& out, const Event& event, const Solution& solutio
                                                       {"height", number(p.height, kMetreDecimals)},
                                                       {"heightMsl", optionalNumber(stationSeaLevelHeight(station, geoid), kMetreDecimals)}}));
   }
+}
 
+/// Each solved sighting's line of sight from its station to its point: range (m), residual and refraction (arcsec).
+void addSightLineFeatures(json& features, const Event& event, const Solution& solution, const Geoid* geoid) {
   for (const SightingResult& r : solution.sightings) {
     if (!r.hasPoint || r.station >= event.stations.size()) continue;
     const Station& station = event.stations[r.station];
@@ -210,40 +213,50 @@ void writeGeoJson(std::ostream& out, const Event& event, const Solution& solutio
                     {"refraction", number(r.refraction, kAngleDecimals)}};
     features.push_back(feature(lineGeometry(stationPosition(station, geoid), r.point.position), std::move(properties)));
   }
+}
 
-  if (solution.trajectory) {
-    const Trajectory& t = *solution.trajectory;
-    json properties{{"kind", "trajectory"},
-                    {"name", event.name},
-                    {"status", statusText(solution.status)},
-                    {"length", number(t.length, kMetreDecimals)},
-                    {"radiantAzimuth", number(t.radiantAzimuth, kAngleDecimals)},
-                    {"radiantElevation", number(t.radiantElevation, kAngleDecimals)},
-                    {"speed", optionalNumber(t.speed, kMetreDecimals)},
-                    {"convergenceAngle", number(t.convergenceAngle, kAngleDecimals)},
-                    {"passes", solution.passes},
-                    {"warnings", warningTexts(solution.warnings)},
-                    {"beginHeight", number(t.begin.position.height, kMetreDecimals)},
-                    {"endHeight", number(t.end.position.height, kMetreDecimals)},
-                    {"beginHeightMsl", optionalNumber(seaLevelHeight(t.begin.position, geoid), kMetreDecimals)},
-                    {"endHeightMsl", optionalNumber(seaLevelHeight(t.end.position, geoid), kMetreDecimals)}};
-    if (t.uncertainty) {
-      properties["radiantAzimuthSigma"] = number(t.uncertainty->radiantAzimuth, kAngleDecimals);
-      properties["radiantElevationSigma"] = number(t.uncertainty->radiantElevation, kAngleDecimals);
-      properties["lengthSigma"] = number(t.uncertainty->length, kMetreDecimals);
-      properties["speedSigma"] = optionalNumber(t.uncertainty->speed, kMetreDecimals);
-    }
-    addVelocityProperties(properties, t, event);
-    if (solution.orbit) addOrbitProperties(properties, solution.orbit->orbit);
-    if (solution.monteCarlo) {
-      properties["monteCarloDraws"] = solution.monteCarlo->draws;
-      properties["monteCarloFailed"] = solution.monteCarlo->failed;
-    }
-    features.push_back(feature(lineGeometry(t.begin.position, t.end.position), std::move(properties)));
-    features.push_back(feature(pointGeometry(t.begin.position), solvedPointProperties("begin", "begin", t.begin, geoid)));
-    features.push_back(feature(pointGeometry(t.end.position), solvedPointProperties("end", "end", t.end, geoid)));
+/// The trajectory line's properties: lengths and heights in metres, angles in degrees, speeds in m/s.
+json trajectoryProperties(const Event& event, const Solution& solution, const Geoid* geoid) {
+  const Trajectory& t = *solution.trajectory;
+  json properties{{"kind", "trajectory"},
+                  {"name", event.name},
+                  {"status", statusText(solution.status)},
+                  {"length", number(t.length, kMetreDecimals)},
+                  {"radiantAzimuth", number(t.radiantAzimuth, kAngleDecimals)},
+                  {"radiantElevation", number(t.radiantElevation, kAngleDecimals)},
+                  {"speed", optionalNumber(t.speed, kMetreDecimals)},
+                  {"convergenceAngle", number(t.convergenceAngle, kAngleDecimals)},
+                  {"passes", solution.passes},
+                  {"warnings", warningTexts(solution.warnings)},
+                  {"beginHeight", number(t.begin.position.height, kMetreDecimals)},
+                  {"endHeight", number(t.end.position.height, kMetreDecimals)},
+                  {"beginHeightMsl", optionalNumber(seaLevelHeight(t.begin.position, geoid), kMetreDecimals)},
+                  {"endHeightMsl", optionalNumber(seaLevelHeight(t.end.position, geoid), kMetreDecimals)}};
+  if (t.uncertainty) {
+    properties["radiantAzimuthSigma"] = number(t.uncertainty->radiantAzimuth, kAngleDecimals);
+    properties["radiantElevationSigma"] = number(t.uncertainty->radiantElevation, kAngleDecimals);
+    properties["lengthSigma"] = number(t.uncertainty->length, kMetreDecimals);
+    properties["speedSigma"] = optionalNumber(t.uncertainty->speed, kMetreDecimals);
   }
+  addVelocityProperties(properties, t, event);
+  if (solution.orbit) addOrbitProperties(properties, solution.orbit->orbit);
+  if (solution.monteCarlo) {
+    properties["monteCarloDraws"] = solution.monteCarlo->draws;
+    properties["monteCarloFailed"] = solution.monteCarlo->failed;
+  }
+  return properties;
+}
 
+/// The trajectory line and its begin and end points.
+void addTrajectoryFeatures(json& features, const Event& event, const Solution& solution, const Geoid* geoid) {
+  const Trajectory& t = *solution.trajectory;
+  features.push_back(feature(lineGeometry(t.begin.position, t.end.position), trajectoryProperties(event, solution, geoid)));
+  features.push_back(feature(pointGeometry(t.begin.position), solvedPointProperties("begin", "begin", t.begin, geoid)));
+  features.push_back(feature(pointGeometry(t.end.position), solvedPointProperties("end", "end", t.end, geoid)));
+}
+
+/// The labelled points with the stations that saw them and their miss distances (m).
+void addLabelledPointFeatures(json& features, const Event& event, const Solution& solution, const Geoid* geoid) {
   for (const LabelledPoint& point : solution.points) {
     json properties = solvedPointProperties("labelled point", point.label, point.point, geoid);
     json stations = json::array();
@@ -254,6 +267,17 @@ void writeGeoJson(std::ostream& out, const Event& event, const Solution& solutio
     properties["missDistances"] = std::move(misses);
     features.push_back(feature(pointGeometry(point.point.position), std::move(properties)));
   }
+}
+
+}  // namespace
+
+void writeGeoJson(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+  const Geoid* geoid = context.geoid;
+  json features = json::array();
+  addStationFeatures(features, event, geoid);
+  addSightLineFeatures(features, event, solution, geoid);
+  if (solution.trajectory) addTrajectoryFeatures(features, event, solution, geoid);
+  addLabelledPointFeatures(features, event, solution, geoid);
 
   json document{{"type", "FeatureCollection"},
                 {"name", event.name.empty() ? context.source : event.name},
@@ -369,17 +393,12 @@ std::string heightsText(const GeodeticPosition& p, const Geoid* geoid) {
 
 }  // namespace
 
-void writeKml(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+namespace {
+
+/// The document's name and description (what its altitudes mean, the warnings) and its line styles.
+void addKmlHeader(pugi::xml_node document, const Solution& solution, const OutputContext& context, const std::string& name) {
   const Geoid* geoid = context.geoid;
-  pugi::xml_document xml;
-  pugi::xml_node declaration = xml.append_child(pugi::node_declaration);
-  declaration.append_attribute("version") = "1.0";
-  declaration.append_attribute("encoding") = "UTF-8";
-  pugi::xml_node kml = xml.append_child("kml");
-  kml.append_attribute("xmlns") = "http://www.opengis.net/kml/2.2";
-  pugi::xml_node document = kml.append_child("Document");
-  const std::string title = event.name.empty() ? context.source : event.name;
-  addText(document, "name", title.empty() ? std::string("Fireball") : title);
+  addText(document, "name", name);
   std::string description = std::string("Solution: ") + statusText(solution.status) + ". Altitudes are ";
   description += geoid != nullptr
                      ? "above mean sea level (EGM96 geoid), as KML defines them."
@@ -389,7 +408,10 @@ void writeKml(std::ostream& out, const Event& event, const Solution& solution, c
   addText(document, "description", description);
   addStyle(document, "trajectory", "ff0000ff", "4");
   addStyle(document, "lineOfSight", "ff00ffff", "1");
+}
 
+/// The stations' folder: a point each at its mean sea level altitude (ellipsoid height without the geoid).
+void addKmlStations(pugi::xml_node document, const Event& event, const Geoid* geoid) {
   pugi::xml_node stations = document.append_child("Folder");
   addText(stations, "name", "Stations");
   for (const Station& station : event.stations) {
@@ -400,33 +422,44 @@ void writeKml(std::ostream& out, const Event& event, const Solution& solution, c
     if (msl) text += ", " + fixed(*msl, 1) + " m above mean sea level";
     addPoint(addPlacemark(stations, station.name, text), kmlCoordinate(p, altitude));
   }
+}
 
-  if (solution.trajectory) {
-    const Trajectory& t = *solution.trajectory;
-    std::string text = "length " + fixed(t.length / 1000.0, 3) + " km, radiant azimuth " + fixed(t.radiantAzimuth, 3) +
-                       " deg, elevation " + fixed(t.radiantElevation, 3) + " deg";
-    if (t.speed) text += ", speed " + fixed(*t.speed / 1000.0, 3) + " km/s";
-    text += ", convergence angle " + fixed(t.convergenceAngle, 2) + " deg";
-    if (t.velocity) {
-      text += "\nVelocity (Earth-fixed): initial " + fixed(t.velocity->initial / 1000.0, 3) + " km/s, final " +
-              fixed(t.velocity->final / 1000.0, 3) + " km/s, " +
-              (t.velocity->model == VelocityModel::Exponential ? "exponential deceleration" : "constant speed");
-    }
-    if (solution.orbit) {
-      const Orbit& o = solution.orbit->orbit;
-      text += "\nOrbit (J2000): geocentric radiant RA " + fixed(o.radiantGeocentric.ra, 3) + " deg, Dec " +
-              fixed(o.radiantGeocentric.dec, 3) + " deg, vG " + fixed(o.vGeocentric / 1000.0, 3) + " km/s, a " +
-              fixed(o.a, 4) + " AU, e " + fixed(o.e, 5) + ", i " + fixed(o.i, 3) + " deg";
-    }
-    pugi::xml_node trajectory = addPlacemark(document, "Trajectory", text);
-    addLine(trajectory, "trajectory", kmlCoordinate(t.begin.position, kmlAltitude(t.begin.position, geoid)),
-            kmlCoordinate(t.end.position, kmlAltitude(t.end.position, geoid)));
-    addPoint(addPlacemark(document, "Begin", heightsText(t.begin.position, geoid)),
-             kmlCoordinate(t.begin.position, kmlAltitude(t.begin.position, geoid)));
-    addPoint(addPlacemark(document, "End", heightsText(t.end.position, geoid)),
-             kmlCoordinate(t.end.position, kmlAltitude(t.end.position, geoid)));
+/// The trajectory's description: length (km), radiant (degrees), speeds (km/s) and the orbit's main figures.
+std::string kmlTrajectoryText(const Solution& solution) {
+  const Trajectory& t = *solution.trajectory;
+  std::string text = "length " + fixed(t.length / 1000.0, 3) + " km, radiant azimuth " + fixed(t.radiantAzimuth, 3) +
+                     " deg, elevation " + fixed(t.radiantElevation, 3) + " deg";
+  if (t.speed) text += ", speed " + fixed(*t.speed / 1000.0, 3) + " km/s";
+  text += ", convergence angle " + fixed(t.convergenceAngle, 2) + " deg";
+  if (t.velocity) {
+    text += "\nVelocity (Earth-fixed): initial " + fixed(t.velocity->initial / 1000.0, 3) + " km/s, final " +
+            fixed(t.velocity->final / 1000.0, 3) + " km/s, " +
+            (t.velocity->model == VelocityModel::Exponential ? "exponential deceleration" : "constant speed");
   }
+  if (solution.orbit) {
+    const Orbit& o = solution.orbit->orbit;
+    text += "\nOrbit (J2000): geocentric radiant RA " + fixed(o.radiantGeocentric.ra, 3) + " deg, Dec " +
+            fixed(o.radiantGeocentric.dec, 3) + " deg, vG " + fixed(o.vGeocentric / 1000.0, 3) + " km/s, a " +
+            fixed(o.a, 4) + " AU, e " + fixed(o.e, 5) + ", i " + fixed(o.i, 3) + " deg";
+  }
+  return text;
+}
 
+/// The trajectory line and its begin and end points.
+void addKmlTrajectory(pugi::xml_node document, const Solution& solution, const Geoid* geoid) {
+  const Trajectory& t = *solution.trajectory;
+  const std::string text = kmlTrajectoryText(solution);
+  pugi::xml_node trajectory = addPlacemark(document, "Trajectory", text);
+  addLine(trajectory, "trajectory", kmlCoordinate(t.begin.position, kmlAltitude(t.begin.position, geoid)),
+          kmlCoordinate(t.end.position, kmlAltitude(t.end.position, geoid)));
+  addPoint(addPlacemark(document, "Begin", heightsText(t.begin.position, geoid)),
+           kmlCoordinate(t.begin.position, kmlAltitude(t.begin.position, geoid)));
+  addPoint(addPlacemark(document, "End", heightsText(t.end.position, geoid)),
+           kmlCoordinate(t.end.position, kmlAltitude(t.end.position, geoid)));
+}
+
+/// The labelled points' folder, when there are any.
+void addKmlLabelledPoints(pugi::xml_node document, const Solution& solution, const Geoid* geoid) {
   if (!solution.points.empty()) {
     pugi::xml_node points = document.append_child("Folder");
     addText(points, "name", "Labelled points");
@@ -435,7 +468,10 @@ void writeKml(std::ostream& out, const Event& event, const Solution& solution, c
       addPoint(addPlacemark(points, point.label, heightsText(p, geoid)), kmlCoordinate(p, kmlAltitude(p, geoid)));
     }
   }
+}
 
+/// The lines of sight's folder, when a sighting has a point: from the station to the point.
+void addKmlLinesOfSight(pugi::xml_node document, const Event& event, const Solution& solution, const Geoid* geoid) {
   bool anyLine = false;
   pugi::xml_node lines;
   for (const SightingResult& r : solution.sightings) {
@@ -455,6 +491,25 @@ void writeKml(std::ostream& out, const Event& event, const Solution& solution, c
     addLine(addPlacemark(lines, name, text), "lineOfSight", kmlCoordinate(from, fromMsl ? *fromMsl : from.height),
             kmlCoordinate(r.point.position, kmlAltitude(r.point.position, geoid)));
   }
+}
+
+}  // namespace
+
+void writeKml(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+  const Geoid* geoid = context.geoid;
+  pugi::xml_document xml;
+  pugi::xml_node declaration = xml.append_child(pugi::node_declaration);
+  declaration.append_attribute("version") = "1.0";
+  declaration.append_attribute("encoding") = "UTF-8";
+  pugi::xml_node kml = xml.append_child("kml");
+  kml.append_attribute("xmlns") = "http://www.opengis.net/kml/2.2";
+  pugi::xml_node document = kml.append_child("Document");
+  const std::string title = event.name.empty() ? context.source : event.name;
+  addKmlHeader(document, solution, context, title.empty() ? std::string("Fireball") : title);
+  addKmlStations(document, event, geoid);
+  if (solution.trajectory) addKmlTrajectory(document, solution, geoid);
+  addKmlLabelledPoints(document, solution, geoid);
+  addKmlLinesOfSight(document, event, solution, geoid);
 
   xml.save(out, " ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
 }

@@ -234,16 +234,8 @@ void writeSolvedOrbitText(std::ostream& out, const SolvedOrbit& o) {
   writeOrbitFigures(out, o.orbit, "  ", o.sigma ? &*o.sigma : nullptr);
 }
 
-}  // namespace
-
-void writeSolutionJson(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
-  Json j;
-  j["format"] = "sightline-solution";
-  j["version"] = 1;
-  j["status"] = statusKey(solution.status);
-  j["trajectory"] = solution.trajectory ? trajectoryJson(*solution.trajectory, event, context) : Json(nullptr);
-  j["orbit"] = solution.orbit ? solvedOrbitJson(*solution.orbit) : Json(nullptr);
-
+// The labelled points: label, position (see pointJson), the stations that saw them, miss distances (m).
+Json labelledPointsJson(const Event& event, const Solution& solution, const OutputContext& context) {
   Json points = Json::array();
   for (const LabelledPoint& lp : solution.points) {
     Json p;
@@ -257,8 +249,12 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
     p["missDistances"] = misses;
     points.push_back(p);
   }
-  j["points"] = points;
+  return points;
+}
 
+// Each sighting's result: station, label, point, range (m), residual and refraction (arcsec), and the
+// along-track figures of timed sightings (length m, time from begin s, velocity m/s, lag m) or null.
+Json sightingsJson(const Event& event, const Solution& solution, const OutputContext& context) {
   Json sightings = Json::array();
   for (const SightingResult& r : solution.sightings) {
     Json s;
@@ -283,7 +279,102 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
     s["lag"] = optionalNumber(r.lag);
     sightings.push_back(s);
   }
-  j["sightings"] = sightings;
+  return sightings;
+}
+
+// The title, status and counts above the figures.
+void writeSolutionHeader(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+  std::string title = event.name.empty() ? context.source : event.name;
+  if (event.time) title += (title.empty() ? "" : ", ") + formatIsoTime(*event.time);
+  out << "Fireball solution" << (title.empty() ? "" : ": " + title) << '\n';
+  out << "Status: " << statusText(solution.status) << '\n';
+  std::size_t sightingCount = 0;
+  for (const Station& s : event.stations) sightingCount += s.sightings.size();
+  out << formatted("Stations: %zu, sightings: %zu, refraction: %s, passes: %d\n", event.stations.size(), sightingCount,
+                refractionName(event.refraction), solution.passes);
+  out << "Positions: geodetic WGS84 latitude and longitude in degrees, heights above the ellipsoid.\n";
+}
+
+// The trajectory: begin and end points, radiant (degrees), length (km), speed (km/s), convergence
+// angle (degrees), then the velocity and the clock offsets.
+void writeTrajectoryText(std::ostream& out, const Event& event, const Trajectory& t, const OutputContext& context) {
+  const TrajectoryUncertainty* u = t.uncertainty ? &*t.uncertainty : nullptr;
+  out << "\nTrajectory\n";
+  out << "  begin    " << pointText(t.begin, context) << '\n';
+  out << "  end      " << pointText(t.end, context) << '\n';
+  out << formatted("  radiant  azimuth %.3f", t.radiantAzimuth) + plusMinus("%.3f", u ? std::optional(u->radiantAzimuth) : std::nullopt) +
+             formatted(" deg, elevation %.3f", t.radiantElevation) +
+             plusMinus("%.3f", u ? std::optional(u->radiantElevation) : std::nullopt) + " deg (where it came from)\n";
+  out << formatted("  length   %.3f", t.length / kMetresPerKilometre) +
+             plusMinus("%.3f", u ? std::optional(u->length / kMetresPerKilometre) : std::nullopt) + " km\n";
+  if (t.speed) {
+    std::optional<double> speedSigma;
+    if (u && u->speed) speedSigma = *u->speed / kMetresPerKilometre;
+    out << formatted("  speed    %.3f", *t.speed / kMetresPerKilometre) + plusMinus("%.3f", speedSigma) + " km/s\n";
+  } else {
+    out << "  speed    not known (the sightings carry no times)\n";
+  }
+  out << formatted("  convergence angle %.2f deg (largest of the station pairs)\n", t.convergenceAngle);
+  if (t.velocity) writeVelocityText(out, event, *t.velocity, u ? u->speed : std::nullopt);
+  writeClockOffsetsText(out, event, t);
+}
+
+// The convergence angles of the station pairs (degrees).
+void writeStationPairsText(std::ostream& out, const Event& event, const Solution& solution) {
+  if (solution.stationPairs.empty()) return;
+  out << "\nConvergence angles of the station pairs (planes of sight)\n";
+  for (const StationPair& pair : solution.stationPairs) {
+    out << formatted("  %6.2f deg  ", pair.convergenceAngle) << stationName(event, pair.first) << " / "
+        << stationName(event, pair.second) << '\n';
+  }
+}
+
+// The labelled points with their miss distances (m).
+void writeLabelledPointsText(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+  if (solution.points.empty()) return;
+  out << "\nLabelled points\n";
+  for (const LabelledPoint& lp : solution.points) {
+    out << "  " << lp.label << ": " << pointText(lp.point, context) << '\n';
+    out << "    miss distances:";
+    for (std::size_t i = 0; i < lp.stations.size(); ++i) {
+      out << (i == 0 ? " " : ", ") << stationName(event, lp.stations[i])
+          << formatted(" %.1f m", i < lp.missDistances.size() ? lp.missDistances[i] : NAN);
+    }
+    out << '\n';
+  }
+}
+
+// Each sighting's range (km), residual and refraction (arcsec) and point.
+void writeSightingsText(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+  if (solution.sightings.empty()) return;
+  out << "\nSightings (range km, residual and refraction arcseconds)\n";
+  out << formatted("  %-24s %-10s %10s %10s %10s  %s\n", "station", "label", "range", "residual", "refraction", "point");
+  for (const SightingResult& r : solution.sightings) {
+    const Sighting* given = sightingOf(event, r);
+    const std::string label = given != nullptr && !given->label.empty() ? given->label : "-";
+    if (r.hasPoint) {
+      out << formatted("  %-24s %-10s %10.3f %10.1f %10.1f  ", stationName(event, r.station).c_str(), label.c_str(),
+                    r.range / kMetresPerKilometre, unsignedZero(r.residual, 1), unsignedZero(r.refraction, 1))
+          << pointText(r.point, context) << '\n';
+    } else {
+      out << formatted("  %-24s %-10s %10s %10s %10.1f  no point\n", stationName(event, r.station).c_str(),
+                    label.c_str(), "-", "-", unsignedZero(r.refraction, 1));
+    }
+  }
+}
+
+}  // namespace
+
+void writeSolutionJson(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
+  Json j;
+  j["format"] = "sightline-solution";
+  j["version"] = 1;
+  j["status"] = statusKey(solution.status);
+  j["trajectory"] = solution.trajectory ? trajectoryJson(*solution.trajectory, event, context) : Json(nullptr);
+  j["orbit"] = solution.orbit ? solvedOrbitJson(*solution.orbit) : Json(nullptr);
+
+  j["points"] = labelledPointsJson(event, solution, context);
+  j["sightings"] = sightingsJson(event, solution, context);
 
   Json pairs = Json::array();
   for (const StationPair& pair : solution.stationPairs) {
@@ -303,77 +394,12 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
 }
 
 void writeSolutionText(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
-  std::string title = event.name.empty() ? context.source : event.name;
-  if (event.time) title += (title.empty() ? "" : ", ") + formatIsoTime(*event.time);
-  out << "Fireball solution" << (title.empty() ? "" : ": " + title) << '\n';
-  out << "Status: " << statusText(solution.status) << '\n';
-  std::size_t sightingCount = 0;
-  for (const Station& s : event.stations) sightingCount += s.sightings.size();
-  out << formatted("Stations: %zu, sightings: %zu, refraction: %s, passes: %d\n", event.stations.size(), sightingCount,
-                refractionName(event.refraction), solution.passes);
-  out << "Positions: geodetic WGS84 latitude and longitude in degrees, heights above the ellipsoid.\n";
-
-  if (solution.trajectory) {
-    const Trajectory& t = *solution.trajectory;
-    const TrajectoryUncertainty* u = t.uncertainty ? &*t.uncertainty : nullptr;
-    out << "\nTrajectory\n";
-    out << "  begin    " << pointText(t.begin, context) << '\n';
-    out << "  end      " << pointText(t.end, context) << '\n';
-    out << formatted("  radiant  azimuth %.3f", t.radiantAzimuth) + plusMinus("%.3f", u ? std::optional(u->radiantAzimuth) : std::nullopt) +
-               formatted(" deg, elevation %.3f", t.radiantElevation) +
-               plusMinus("%.3f", u ? std::optional(u->radiantElevation) : std::nullopt) + " deg (where it came from)\n";
-    out << formatted("  length   %.3f", t.length / kMetresPerKilometre) +
-               plusMinus("%.3f", u ? std::optional(u->length / kMetresPerKilometre) : std::nullopt) + " km\n";
-    if (t.speed) {
-      std::optional<double> speedSigma;
-      if (u && u->speed) speedSigma = *u->speed / kMetresPerKilometre;
-      out << formatted("  speed    %.3f", *t.speed / kMetresPerKilometre) + plusMinus("%.3f", speedSigma) + " km/s\n";
-    } else {
-      out << "  speed    not known (the sightings carry no times)\n";
-    }
-    out << formatted("  convergence angle %.2f deg (largest of the station pairs)\n", t.convergenceAngle);
-    if (t.velocity) writeVelocityText(out, event, *t.velocity, u ? u->speed : std::nullopt);
-    writeClockOffsetsText(out, event, t);
-  }
+  writeSolutionHeader(out, event, solution, context);
+  if (solution.trajectory) writeTrajectoryText(out, event, *solution.trajectory, context);
   if (solution.orbit) writeSolvedOrbitText(out, *solution.orbit);
-
-  if (!solution.stationPairs.empty()) {
-    out << "\nConvergence angles of the station pairs (planes of sight)\n";
-    for (const StationPair& pair : solution.stationPairs) {
-      out << formatted("  %6.2f deg  ", pair.convergenceAngle) << stationName(event, pair.first) << " / "
-          << stationName(event, pair.second) << '\n';
-    }
-  }
-
-  if (!solution.points.empty()) {
-    out << "\nLabelled points\n";
-    for (const LabelledPoint& lp : solution.points) {
-      out << "  " << lp.label << ": " << pointText(lp.point, context) << '\n';
-      out << "    miss distances:";
-      for (std::size_t i = 0; i < lp.stations.size(); ++i) {
-        out << (i == 0 ? " " : ", ") << stationName(event, lp.stations[i])
-            << formatted(" %.1f m", i < lp.missDistances.size() ? lp.missDistances[i] : NAN);
-      }
-      out << '\n';
-    }
-  }
-
-  if (!solution.sightings.empty()) {
-    out << "\nSightings (range km, residual and refraction arcseconds)\n";
-    out << formatted("  %-24s %-10s %10s %10s %10s  %s\n", "station", "label", "range", "residual", "refraction", "point");
-    for (const SightingResult& r : solution.sightings) {
-      const Sighting* given = sightingOf(event, r);
-      const std::string label = given != nullptr && !given->label.empty() ? given->label : "-";
-      if (r.hasPoint) {
-        out << formatted("  %-24s %-10s %10.3f %10.1f %10.1f  ", stationName(event, r.station).c_str(), label.c_str(),
-                      r.range / kMetresPerKilometre, unsignedZero(r.residual, 1), unsignedZero(r.refraction, 1))
-            << pointText(r.point, context) << '\n';
-      } else {
-        out << formatted("  %-24s %-10s %10s %10s %10.1f  no point\n", stationName(event, r.station).c_str(),
-                      label.c_str(), "-", "-", unsignedZero(r.refraction, 1));
-      }
-    }
-  }
+  writeStationPairsText(out, event, solution);
+  writeLabelledPointsText(out, event, solution, context);
+  writeSightingsText(out, event, solution, context);
 
   if (solution.monteCarlo) {
     const MonteCarloSummary& mc = *solution.monteCarlo;

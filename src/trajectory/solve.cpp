@@ -202,18 +202,10 @@ void reportTrajectory(const CoreResult& core, double largest, Solution& solution
   }
 }
 
-}  // namespace
-
-Solution solve(const Event& event) {
+// One fit of the prepared event as its sigmas and exclusions stand, and everything
+// reported from it: status, planes, sightings, labels, trajectory, speed, orbit, timing.
+Solution fitPrepared(const Event& event, const PreparedEvent& prepared) {
   Solution solution;
-  std::size_t withSightings = 0;
-  for (const Station& s : event.stations) withSightings += s.sightings.empty() ? 0 : 1;
-  if (withSightings < 2) {
-    solution.status = SolveStatus::TooFewStations;
-    return solution;
-  }
-
-  const PreparedEvent prepared = prepare(event);
   const CoreResult core = solveAsGiven(prepared);
   solution.status = core.status;
   solution.passes = core.passes;
@@ -230,6 +222,20 @@ Solution solve(const Event& event) {
                                 std::to_string(tc::kMaxPasses) + " passes"});
   }
   return solution;
+}
+
+}  // namespace
+
+Solution solve(const Event& event) {
+  std::size_t withSightings = 0;
+  for (const Station& s : event.stations) withSightings += s.sightings.empty() ? 0 : 1;
+  if (withSightings < 2) {
+    Solution solution;
+    solution.status = SolveStatus::TooFewStations;
+    return solution;
+  }
+  const PreparedEvent prepared = prepare(event);
+  return fitPrepared(event, prepared);
 }
 
 }  // namespace sightline

@@ -72,23 +72,9 @@ std::string percent(double value) {
 // Thrown when the caller's stop function ends the draws early.
 struct DrawsStopped {};
 
-// The estimate proper; throws only when memory or threads run out.
-void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& options,
-              const ProgressFunction& progress, const StopFunction& stop) {
-  const int draws = options.draws;
-  MonteCarloSummary summary{draws, 0, options.seed};
-
-  const int threads = threadsFor(options.threads, draws);
-  // The points' gradients cost four solves per sighting: worth it when the draws are many more.
-  std::size_t sightings = 0;
-  for (const Station& station : event.stations) sightings += station.sightings.size();
-  const bool predict = static_cast<std::size_t>(draws) >= kDrawsPerGradientSolve * 4 * sightings &&
-                       sightings <= kMaxGradientSightings;
-  const DrawSetup setup(event, threads, predict);
-  const PreparedEvent& prepared = setup.prepared();
-  const std::size_t n = prepared.sightings.size();
-
-  // The points the nominal solution reports.
+// The points the nominal solution reports, each with its local frame: the line's begin
+// and end, the sightings' points (of the first `n` sightings) and the labelled points.
+std::vector<Target> targetsOf(Solution& nominal, const PreparedEvent& prepared, std::size_t n) {
   std::vector<Target> targets;
   auto add = [&](Target::Kind kind, std::size_t index, SolvedPoint& point) {
     Target t;
@@ -113,59 +99,44 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
     const auto it = std::find(prepared.labels.begin(), prepared.labels.end(), lp.label);
     if (it != prepared.labels.end()) add(Target::Label, static_cast<std::size_t>(it - prepared.labels.begin()), lp.point);
   }
-  const std::size_t count = targets.size();
-  const bool wantSpeed = line != nullptr && line->speed.has_value();
+  return targets;
+}
 
-  SpeedDraws speed(event, prepared, setup.nominal(), nominal, draws);
-
-  std::vector<std::unique_ptr<DrawWorker>> workers;
-  for (int t = 0; t < threads; ++t) workers.push_back(std::make_unique<DrawWorker>(setup));
-
-  // Every draw writes only its own slots.
-  std::vector<DrawPoint> points(static_cast<std::size_t>(draws) * count);
-  std::vector<DrawLine> lines(line != nullptr ? static_cast<std::size_t>(draws) : 0);
-  std::vector<char> good(static_cast<std::size_t>(draws), 0);
-
-  auto draw = [&](int d, int worker) {
-    const std::size_t slot = static_cast<std::size_t>(d);
-    try {
-      const CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
-      speed.record(slot, r);
-      if (line != nullptr && !(r.hasLine && isFinite(r.direction))) return;
-      DrawPoint* out = points.data() + slot * count;
-      for (std::size_t k = 0; k < count; ++k) {
-        const Target& t = targets[k];
-        Vector3 x;
-        if (!locate(t, r, x) || !isFinite(x)) return;
-        const Vector3 delta = x - t.point->ecef;
-        const GeodeticPosition g = toGeodetic(x);
-        out[k].offset = Vector3(dot(delta, t.east), dot(delta, t.north), dot(delta, t.up));
-        out[k].height = g.height;
-        out[k].latitude = g.latitude - t.point->position.latitude;
-        out[k].longitude = wrapDegrees(g.longitude - t.point->position.longitude);
-      }
-      if (line != nullptr) {
-        DrawLine& l = lines[slot];
-        double azimuth = 0, elevation = 0;
-        radiantOf(r.direction, r.begin, azimuth, elevation);
-        l.radiantAzimuth = wrapDegrees(azimuth - line->radiantAzimuth);
-        l.radiantElevation = elevation;
-        l.length = distance(r.begin, r.end);
-        if (wantSpeed) {
-          if (!r.speed || !std::isfinite(*r.speed)) return;
-          l.speed = *r.speed;
-        }
-        if (!std::isfinite(l.radiantAzimuth) || !std::isfinite(l.radiantElevation) || !std::isfinite(l.length))
-          return;
-      }
-      good[slot] = 1;
-    } catch (...) {
-      // Out of memory in one draw: the draw counts as failed.
+// One draw's offsets of every target (into `out`) and, when the nominal solution has a
+// `line`, its trajectory figures (into `l`); false when the draw lacks any of them.
+bool measureDraw(const std::vector<Target>& targets, const CoreResult& r, const Trajectory* line, bool wantSpeed,
+                 DrawPoint* out, DrawLine* l) {
+  if (line != nullptr && !(r.hasLine && isFinite(r.direction))) return false;
+  for (std::size_t k = 0; k < targets.size(); ++k) {
+    const Target& t = targets[k];
+    Vector3 x;
+    if (!locate(t, r, x) || !isFinite(x)) return false;
+    const Vector3 delta = x - t.point->ecef;
+    const GeodeticPosition g = toGeodetic(x);
+    out[k].offset = Vector3(dot(delta, t.east), dot(delta, t.north), dot(delta, t.up));
+    out[k].height = g.height;
+    out[k].latitude = g.latitude - t.point->position.latitude;
+    out[k].longitude = wrapDegrees(g.longitude - t.point->position.longitude);
+  }
+  if (line != nullptr) {
+    double azimuth = 0, elevation = 0;
+    radiantOf(r.direction, r.begin, azimuth, elevation);
+    l->radiantAzimuth = wrapDegrees(azimuth - line->radiantAzimuth);
+    l->radiantElevation = elevation;
+    l->length = distance(r.begin, r.end);
+    if (wantSpeed) {
+      if (!r.speed || !std::isfinite(*r.speed)) return false;
+      l->speed = *r.speed;
     }
-  };
-  if (!runJobs(draws, threads, draw, progress, stop)) throw DrawsStopped{};
+    if (!std::isfinite(l->radiantAzimuth) || !std::isfinite(l->radiantElevation) || !std::isfinite(l->length))
+      return false;
+  }
+  return true;
+}
 
-  // Reduce in draw order.
+// The draws that gave every figure, in draw order; the summary and a warning count the others.
+std::vector<int> keptDraws(const std::vector<char>& good, MonteCarloSummary summary, Solution& nominal) {
+  const int draws = static_cast<int>(good.size());
   std::vector<int> kept;
   for (int d = 0; d < draws; ++d) {
     if (good[static_cast<std::size_t>(d)]) kept.push_back(d);
@@ -177,9 +148,14 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
                                                   " Monte Carlo draws (" + percent(100.0 * summary.failed / draws) +
                                                   ") gave no solution; the uncertainties describe the others"});
   }
-  speed.summarise(nominal);
-  if (kept.size() < 2) return;
+  return kept;
+}
 
+// Each target's covariance (m^2, east-north-up), sigmas (m) and 95% intervals of height (m),
+// latitude and longitude (degrees) from the kept draws' offsets.
+void summarisePoints(const std::vector<Target>& targets, const std::vector<DrawPoint>& points,
+                     const std::vector<int>& kept) {
+  const std::size_t count = targets.size();
   std::vector<Vector3> offsets(kept.size());
   std::vector<double> heights(kept.size()), latitudes(kept.size()), longitudes(kept.size());
   for (std::size_t k = 0; k < count; ++k) {
@@ -204,20 +180,73 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
                    point.position.longitude + quantile(longitudes, kHighQuantile)};
     point.uncertainty = u;
   }
+}
 
-  if (line != nullptr) {
-    std::vector<double> values(kept.size());
-    auto sigmaOf = [&](double DrawLine::*field) {
-      for (std::size_t j = 0; j < kept.size(); ++j) values[j] = lines[static_cast<std::size_t>(kept[j])].*field;
-      return standardDeviation(values);
-    };
-    TrajectoryUncertainty u;
-    u.radiantAzimuth = sigmaOf(&DrawLine::radiantAzimuth);
-    u.radiantElevation = sigmaOf(&DrawLine::radiantElevation);
-    u.length = sigmaOf(&DrawLine::length);
-    if (wantSpeed) u.speed = sigmaOf(&DrawLine::speed);
-    line->uncertainty = u;
-  }
+// The line's sigmas of radiant (degrees), length (m) and speed (m/s) from the kept draws.
+void summariseLine(Trajectory& line, const std::vector<DrawLine>& lines, const std::vector<int>& kept, bool wantSpeed) {
+  std::vector<double> values(kept.size());
+  auto sigmaOf = [&](double DrawLine::*field) {
+    for (std::size_t j = 0; j < kept.size(); ++j) values[j] = lines[static_cast<std::size_t>(kept[j])].*field;
+    return standardDeviation(values);
+  };
+  TrajectoryUncertainty u;
+  u.radiantAzimuth = sigmaOf(&DrawLine::radiantAzimuth);
+  u.radiantElevation = sigmaOf(&DrawLine::radiantElevation);
+  u.length = sigmaOf(&DrawLine::length);
+  if (wantSpeed) u.speed = sigmaOf(&DrawLine::speed);
+  line.uncertainty = u;
+}
+
+// The estimate proper, in phases: the draws' setup, the targets, the draws (in parallel,
+// each into its own slots), then the reduction in draw order. Throws only when memory or
+// threads run out.
+void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& options,
+              const ProgressFunction& progress, const StopFunction& stop) {
+  const int draws = options.draws;
+  const MonteCarloSummary summary{draws, 0, options.seed};
+
+  const int threads = threadsFor(options.threads, draws);
+  // The points' gradients cost four solves per sighting: worth it when the draws are many more.
+  std::size_t sightings = 0;
+  for (const Station& station : event.stations) sightings += station.sightings.size();
+  const bool predict = static_cast<std::size_t>(draws) >= kDrawsPerGradientSolve * 4 * sightings &&
+                       sightings <= kMaxGradientSightings;
+  const DrawSetup setup(event, threads, predict);
+  const PreparedEvent& prepared = setup.prepared();
+
+  const std::vector<Target> targets = targetsOf(nominal, prepared, prepared.sightings.size());
+  Trajectory* line = nominal.trajectory ? &*nominal.trajectory : nullptr;
+  const std::size_t count = targets.size();
+  const bool wantSpeed = line != nullptr && line->speed.has_value();
+
+  SpeedDraws speed(event, prepared, setup.nominal(), nominal, draws);
+
+  std::vector<std::unique_ptr<DrawWorker>> workers;
+  for (int t = 0; t < threads; ++t) workers.push_back(std::make_unique<DrawWorker>(setup));
+
+  // Every draw writes only its own slots.
+  std::vector<DrawPoint> points(static_cast<std::size_t>(draws) * count);
+  std::vector<DrawLine> lines(line != nullptr ? static_cast<std::size_t>(draws) : 0);
+  std::vector<char> good(static_cast<std::size_t>(draws), 0);
+
+  auto draw = [&](int d, int worker) {
+    const std::size_t slot = static_cast<std::size_t>(d);
+    try {
+      const CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
+      speed.record(slot, r);
+      if (measureDraw(targets, r, line, wantSpeed, points.data() + slot * count, line != nullptr ? &lines[slot] : nullptr))
+        good[slot] = 1;
+    } catch (...) {
+      // Out of memory in one draw: the draw counts as failed.
+    }
+  };
+  if (!runJobs(draws, threads, draw, progress, stop)) throw DrawsStopped{};
+
+  const std::vector<int> kept = keptDraws(good, summary, nominal);
+  speed.summarise(nominal);
+  if (kept.size() < 2) return;
+  summarisePoints(targets, points, kept);
+  if (line != nullptr) summariseLine(*line, lines, kept, wantSpeed);
 }
 
 }  // namespace
