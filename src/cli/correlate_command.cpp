@@ -57,6 +57,7 @@ void addThresholds(CLI::App* c, CorrelateOptions& t) {
   c->add_option("--min-baseline", t.minBaseline, "Least distance between the stations of a pair, km (default 5)")->option_text("KM")->check(CLI::NonNegativeNumber);
   c->add_option("--min-plane-angle", t.minPlaneAngle, "Least angle between the planes of sight of a pair, degrees (default 3)")->option_text("DEG")->check(CLI::Range(0.0, 90.0));
   c->add_option("--max-residual", t.maxResidual, "Largest rms angle of a member's rays about the event's trajectory, degrees (default 0.5)")->option_text("DEG")->check(CLI::PositiveNumber);
+  c->add_option("--clock-tolerance", t.clockTolerance, "Once two stations' clock difference is known from 3 events, how far their times may stray from it, s (default 0.5; 0: one pass)")->option_text("S")->check(CLI::NonNegativeNumber);
   c->add_option("--threads", t.threads, "Threads (default all cores); the output does not depend on it")->option_text("T")->check(CLI::NonNegativeNumber);
 }
 

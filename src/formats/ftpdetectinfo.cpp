@@ -70,7 +70,8 @@ bool Reader::header(long& count) {
   if (key != "Meteor Count" || !n.has_value() || n.value() < 0)
     return fail("expected \"Meteor Count = N\" (an FTPdetectinfo file)");
   count = n.value();
-  for (int k = 0; k < kHeaderLines && lines.next(line);) ++k;
+  for (int k = 0; k < kHeaderLines; ++k)
+    if (!nextLine(line, "the 11 lines of the header")) return false;
   return true;
 }
 

@@ -17,6 +17,8 @@ namespace {
 /// Lowest and highest station height taken as real, metres above mean sea level.
 constexpr double kLowestSite = -500.0;
 constexpr double kHighestSite = 9000.0;
+/// Deepest nesting of a platepars file worth parsing (it has three levels).
+constexpr int kMaxNesting = 16;
 
 std::string lower(std::string_view s) {
   std::string out(s);
@@ -82,6 +84,23 @@ CameraSiteResult readRmsConfig(std::string_view text, const std::string& fileNam
 
 CameraSiteResult readPlatepars(std::string_view text, const std::string& fileName) {
   CameraSiteResult r;
+  // A platepar file nests three levels; deeper brackets are refused before parsing (bounded stack).
+  int depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if ((c == '{' || c == '[') && ++depth > kMaxNesting) {
+      r.error = InputError{fileName, 0, 0, "", "nested deeper than a platepar file is"};
+      return r;
+    } else if (c == '}' || c == ']') {
+      --depth;
+    }
+  }
   const nlohmann::json root = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
   if (root.is_discarded() || !root.is_object() || root.empty()) {
     r.error = InputError{fileName, 0, 0, "", "expected a JSON object of FF names to platepars"};

@@ -148,6 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadCase{"empty file", "", 0, "empty file"},
         BadCase{"not an FTPdetectinfo file", "hello\n", 1, "Meteor Count"},
+        BadCase{"truncated header", "Meteor Count = 000001\n-----\nProcessed with RMS\n", 3, "11 lines of the header"},
         BadCase{"binary bytes", [] {
                   std::string frame = "064.1 528 191 345.4 35.1 064.7 15.6 500 2.7\n";
                   frame[5] = '\0';
