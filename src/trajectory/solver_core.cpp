@@ -501,6 +501,25 @@ void labelPoints(const PreparedEvent& event, const std::vector<Vector3>& origins
   }
 }
 
+// Sum over stations of the covariance of distance along u (metres from p) with
+// time, each station about its own means: its sign is the way of flight
+// whatever the offsets between the stations' clocks.
+double withinStationCovariance(const PreparedEvent& event, const Vector3& p, const Vector3& u, const CoreResult& result) {
+  std::vector<double> n(event.stations.size()), st(n.size()), ss(n.size()), sts(n.size()), t0(n.size(), kNaN);
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    if (!result.hasPoint[i] || !event.sightings[i].time) continue;
+    const std::size_t k = event.sightings[i].station;
+    if (std::isnan(t0[k])) t0[k] = *event.sightings[i].time;  // times from the station's first, for precision
+    const double t = *event.sightings[i].time - t0[k];
+    const double s = dot(result.points[i] - p, u);
+    n[k] += 1, st[k] += t, ss[k] += s, sts[k] += t * s;
+  }
+  double covariance = 0.0;
+  for (std::size_t k = 0; k < n.size(); ++k)
+    if (n[k] >= 2) covariance += sts[k] - st[k] * ss[k] / n[k];
+  return covariance;
+}
+
 // Speed (m/s) from the timed points: the least-squares slope of distance along u (metres
 // from p) against time. Turns u along the flight and sets result.speed; false without one.
 bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreResult& result) {
@@ -527,7 +546,10 @@ bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreR
   if (!(timed >= 2 && denom > 0.0)) return false;
   const double slope = (timed * sts - st * ss) / denom;  // metres per second along u
   if (!(std::isfinite(slope) && slope != 0.0)) return false;
-  if (slope < 0) u = -1.0 * u;
+  // The way of flight from each station's own times: stations' clocks may be seconds
+  // apart (network events), which can turn the pooled slope against the flight.
+  const double within = withinStationCovariance(event, p, u, result);
+  if ((within != 0.0 && std::isfinite(within) ? within : slope) < 0) u = -1.0 * u;
   result.speed = std::fabs(slope);
   return true;
 }
