@@ -82,9 +82,12 @@ int runCorrelateCommand(const CorrelateCommandOptions& o, std::FILE* out, std::F
   std::string error;
   if (!o.detections.empty() && !writeTo(o.detections, nightDetectionLines(night), out, error)) return message(err, kExitOutput, error);
   if (!writeTo(o.output, nightEventLines(night), out, error)) return message(err, kExitOutput, error);
+  const CorrelateResult& c = night.correlation;
   message(err, 0, std::to_string(night.read.detections.size()) + " detections from " +
-                      std::to_string(night.files.ftpDetectInfo.size() + night.files.ecsv.size()) + " files, " +
-                      std::to_string(night.correlation.events.size()) + " events");
+                      std::to_string(night.files.ftpDetectInfo.size() + night.files.ecsv.size()) + " files (" +
+                      std::to_string(c.usable) + " with a plane of sight), " + std::to_string(c.pairs) + " pairs, " +
+                      std::to_string(c.events.size()) + " events, " + std::to_string(c.splitParts) +
+                      " smaller parts of split meteors left out");
   return night.read.malformed ? kExitInput : kExitSolved;
 }
 

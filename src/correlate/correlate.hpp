@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "common/diagnostics.hpp"
 #include "correlate/detection.hpp"
 
 namespace sightline {
@@ -48,7 +47,6 @@ struct CorrelateResult {
   std::size_t usable = 0;               ///< detections with a plane of sight (two or more distinct rays)
   std::size_t pairs = 0;                ///< pairs that passed the pair test
   std::size_t splitParts = 0;           ///< smaller parts of split detections left out of events
-  std::vector<Warning> warnings;
 };
 
 /// The multi-station events among `detections`.

@@ -166,30 +166,40 @@ std::optional<FfName> parseFfName(std::string_view name) {
   return FfName{std::string(parts[0]), *start};
 }
 
-FtpDetectInfoResult readFtpDetectInfo(std::string_view text, const std::string& fileName) {
-  Reader r{LineCursor(text), fileName, {}};
+namespace {
+
+// Every block of the file into r.result (which may hold some when an error ends it).
+void readBlocks(std::string_view text, const std::string& fileName, Reader& r) {
   if (const std::size_t at = firstBinaryByte(text); at != std::string_view::npos) {
     const long line = 1 + std::count(text.begin(), text.begin() + static_cast<long>(at), '\n');
     r.result.error = InputError{fileName, static_cast<int>(line), 0, "", "binary byte in the file: expected an FTPdetectinfo text file"};
-    return r.result;
+    return;
   }
   long count = 0;
-  if (!r.header(count)) return r.result;
+  if (!r.header(count)) return;
   long blocks = 0;
   std::string_view line;
   while (r.lines.next(line)) {
     if (trimmed(line).empty()) continue;
     if (!isDashes(line)) {
       r.fail("expected a line of dashes before the next detection's FF file name");
-      return r.result;
+      return;
     }
     if (!r.lines.next(line) || trimmed(line).empty()) break;  // closing dashes
-    if (!r.block(line)) return r.result;
+    if (!r.block(line)) return;
     ++blocks;
   }
   if (blocks != count)
     r.result.warnings.push_back({"meteor-count", fileName + ": \"Meteor Count = " + std::to_string(count) +
                                                      "\" but " + std::to_string(blocks) + " detections follow"});
+}
+
+}  // namespace
+
+FtpDetectInfoResult readFtpDetectInfo(std::string_view text, const std::string& fileName) {
+  Reader r{LineCursor(text), fileName, {}};
+  readBlocks(text, fileName, r);
+  if (r.result.error) r.result.detections.clear();  // a malformed file gives nothing
   return r.result;
 }
 

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/text.hpp"
+#include "formats/json_nesting.hpp"
 #include "formats/text_lines.hpp"
 
 namespace sightline {
@@ -85,28 +86,18 @@ CameraSiteResult readRmsConfig(std::string_view text, const std::string& fileNam
 CameraSiteResult readPlatepars(std::string_view text, const std::string& fileName) {
   CameraSiteResult r;
   // A platepar file nests three levels; deeper brackets are refused before parsing (bounded stack).
-  int depth = 0;
-  bool inString = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if ((c == '{' || c == '[') && ++depth > kMaxNesting) {
-      r.error = InputError{fileName, 0, 0, "", "nested deeper than a platepar file is"};
-      return r;
-    } else if (c == '}' || c == ']') {
-      --depth;
-    }
+  if (firstTooDeep(text, kMaxNesting)) {
+    r.error = InputError{fileName, 0, 0, "", "nested deeper than a platepar file is"};
+    return r;
   }
   const nlohmann::json root = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
   if (root.is_discarded() || !root.is_object() || root.empty()) {
     r.error = InputError{fileName, 0, 0, "", "expected a JSON object of FF names to platepars"};
     return r;
   }
-  for (const auto& [name, plate] : root.items()) {
+  for (const auto& item : root.items()) {
+    const std::string& name = item.key();
+    const nlohmann::json& plate = item.value();
     if (!plate.is_object()) continue;
     auto number = [&](const char* key, double lo, double hi, double& out) {
       const auto it = plate.find(key);
