@@ -14,6 +14,8 @@ inline constexpr double kWgs84SemiMajorAxis = 6378137.0;
 inline constexpr double kWgs84SemiMinorAxis = 6356752.314245;
 /// A ray farther than this from its station (metres) does not meet the line at meteor heights.
 inline constexpr double kMaxRange = 3.0e6;
+/// A track's box is widened by this (m): the Earth's curve between its corners and the heights' approximation.
+inline constexpr double kBoxMargin = 30e3;
 /// Rays within this sine of the trajectory's direction give no usable point along it.
 inline constexpr double kGrazingSine = 1e-4;
 /// A track shorter than this on the sky (radians) gives no plane.

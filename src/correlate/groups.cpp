@@ -144,7 +144,8 @@ bool grow(const Night& night, const Edge& e, std::vector<State>& state, Group& g
     for (std::size_t m : g.members) begin = std::min(begin, night.tracks[m].begin), end = std::max(end, night.tracks[m].end);
     const auto [from, to] = window(night, begin, end);
     for (std::size_t x = from; x < to; ++x)
-      if (state[x] == State::Free && night.tracks[x].usable && night.nearby(x, e.a))
+      if (state[x] == State::Free && night.tracks[x].usable && boxesMeet(night.tracks[x], night.tracks[e.a]) &&
+          night.nearby(x, e.a))
         changed = offer(night, g, x, state, split) || changed;
     if (!changed) break;
   }

@@ -86,7 +86,9 @@ bool testPair(const Night& night, std::size_t p, std::size_t q, Edge& edge) {
 void buildTracks(Night& night) {
   const std::vector<Detection>& d = *night.detections;
   std::vector<Track> byIndex(d.size());
-  parallelFor(d.size(), night.threads, [&](std::size_t i) { byIndex[i] = makeTrack(d[i]); });
+  const double lowest = std::min(night.limits.minEnd, night.limits.minBegin);
+  const double highest = std::max(night.limits.maxBegin, night.limits.maxEnd);
+  parallelFor(d.size(), night.threads, [&](std::size_t i) { byIndex[i] = makeTrack(d[i], lowest, highest); });
   std::sort(night.order.begin(), night.order.end(), [&](std::size_t a, std::size_t b) {
     if (byIndex[a].begin != byIndex[b].begin) return byIndex[a].begin < byIndex[b].begin;
     return detectionBefore(d[a], d[b]);
@@ -115,7 +117,9 @@ void findPairs(Night& night) {
       const Track& a = night.tracks[p];
       if (!a.usable) continue;
       for (std::size_t q = p + 1; q < n && night.tracks[q].begin <= a.end + night.limits.maxTimeOffset; ++q) {
-        if (!night.tracks[q].usable || night.station[q] == night.station[p] || !night.nearby(p, q)) continue;
+        if (!night.tracks[q].usable || night.station[q] == night.station[p] || !boxesMeet(a, night.tracks[q]) ||
+            !night.nearby(p, q))
+          continue;
         Edge edge;
         if (testPair(night, p, q, edge)) found[chunk].push_back(edge);
       }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "correlate/constants.hpp"
@@ -51,9 +52,37 @@ double heightOf(const Vector3& p) {
   return r - a * b / std::sqrt(b * b * cosPsi * cosPsi + a * a * sinPsi * sinPsi);
 }
 
+// Range (m) along the unit ray d from the station s to the height h above the
+// station's own radius (a sphere through the station: heights within a few km).
+double rangeToHeight(const Vector3& s, const Vector3& d, double h) {
+  const double rs = s.length(), b = dot(s, d), target = rs + h;
+  return std::min(-b + std::sqrt(b * b + target * target - rs * rs), cc::kMaxRange);
+}
+
+// The box of the first and last rays between heights lowest and highest, widened by kBoxMargin.
+void setBox(Track& t, double lowest, double highest) {
+  const double inf = std::numeric_limits<double>::infinity();
+  t.low = Vector3(inf, inf, inf);
+  t.high = Vector3(-inf, -inf, -inf);
+  for (const Vector3& d : {t.rays.front(), t.rays.back()})
+    for (double h : {lowest, highest}) {
+      const Vector3 p = t.station + rangeToHeight(t.station, d, h) * d;
+      t.low = Vector3(std::min(t.low.x, p.x), std::min(t.low.y, p.y), std::min(t.low.z, p.z));
+      t.high = Vector3(std::max(t.high.x, p.x), std::max(t.high.y, p.y), std::max(t.high.z, p.z));
+    }
+  const Vector3 margin(cc::kBoxMargin, cc::kBoxMargin, cc::kBoxMargin);
+  t.low = t.low - margin;
+  t.high = t.high + margin;
+}
+
 }  // namespace
 
-Track makeTrack(const Detection& detection) {
+bool boxesMeet(const Track& a, const Track& b) {
+  return a.low.x <= b.high.x && b.low.x <= a.high.x && a.low.y <= b.high.y && b.low.y <= a.high.y &&
+         a.low.z <= b.high.z && b.low.z <= a.high.z;
+}
+
+Track makeTrack(const Detection& detection, double lowest, double highest) {
   Track track;
   const GeodeticPosition place{detection.position.latitude, detection.position.longitude,
                                detection.position.height + detection.geoidHeight};
@@ -80,6 +109,7 @@ Track makeTrack(const Detection& detection) {
   double sum = 0.0;
   for (const Vector3& d : track.rays) sum += std::pow(std::asin(std::clamp(dot(track.normal, d), -1.0, 1.0)), 2);
   track.scatter = std::sqrt(sum / track.rays.size());
+  setBox(track, lowest, highest);
   return track;
 }
 

@@ -22,11 +22,16 @@ struct Track {
   double begin = 0.0;         ///< s, first time
   double end = 0.0;           ///< s, last time
   bool usable = false;        ///< two or more rays at distinct times spanning some angle
+  Vector3 low, high;          ///< ECEF box (m) holding the first and last rays between the lowest and highest meteor heights
 };
+
+/// True when the boxes of two tracks meet: only then can their rays meet at meteor heights.
+bool boxesMeet(const Track& a, const Track& b);
 
 /// The track of `detection`: its sightings sorted by time (stable), rays from
 /// azimuth and elevation in the station's geodetic horizon (earth/frames.hpp).
-Track makeTrack(const Detection& detection);
+/// `lowest` and `highest` (m above the ellipsoid) bound the heights of its box.
+Track makeTrack(const Detection& detection, double lowest, double highest);
 
 /// A straight line in space: a point and a unit direction (ECEF).
 struct Line {
