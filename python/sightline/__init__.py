@@ -29,7 +29,7 @@ from ._sightline import InputError
 
 __version__ = _sightline.__version__
 
-__all__ = ["InputError", "__version__", "batch_events", "batch_record", "correlate", "orbit", "read_detections", "read_ecsv", "read_event", "sightings_table", "solve"]
+__all__ = ["InputError", "__version__", "batch_events", "batch_record", "correlate", "darkflight", "orbit", "read_detections", "read_ecsv", "read_event", "sightings_table", "solve"]
 
 
 def _paths(inputs):
@@ -102,6 +102,53 @@ def orbit(*, time, latitude, longitude, height, azimuth, elevation, speed):
     "warnings": [...], "warningCodes": [...]}.
     """
     return _json.loads(_sightline.orbit(time, latitude, longitude, height, azimuth, elevation, speed))
+
+
+_SHAPE_FACTORS = {"sphere": 1.21, "cylinder": 1.6, "brick": 2.7}
+
+
+def darkflight(*, solution=None, time=None, latitude=None, longitude=None, height=None, azimuth=None,
+               elevation=None, speed=None, wind=None, mass=None, density=3500.0, shape="sphere",
+               shape_factor=None, ground_height=0.0, mc=0, seed=0, threads=0, sigma_position=None,
+               sigma_speed=None, sigma_direction=None, wind_sigma=2.0, shape_factor_range=0.15,
+               density_range=0.10):
+    """The dict of ``sightline darkflight --format json``: where the stones land.
+
+    The start: solution, the path of a ``sightline solve --format json`` file,
+    or all of time (ISO 8601 UTC text or seconds since 1970), latitude,
+    longitude (degrees, WGS84), height (metres above the ellipsoid), azimuth
+    and elevation of where the body came from (degrees) and speed (km/s,
+    Earth-fixed).
+    wind: the path of a Wyoming TEXT:LIST sounding or a profile CSV (None:
+    still air and the 1976 standard atmosphere). mass: kg, a number or a list
+    (None: 26 masses from 1 g to 100 kg). density kg/m^3; shape "sphere",
+    "cylinder" or "brick", or shape_factor A; ground_height metres above mean
+    sea level. mc draws per mass for the strewn field, with seed and threads;
+    sigma_position (m), sigma_speed (km/s), sigma_direction (degrees): the
+    solution's when None, else 0; wind_sigma m/s; shape_factor_range and
+    density_range (a fraction): half-widths of uniform ranges.
+
+    Returns {"format": "sightline-darkflight", "version": 1, "state",
+    "body", "air", "fallLine": [{"mass" kg, "landed", "latitude",
+    "longitude", "height" m above the ellipsoid, "timeOfFlight" s,
+    "impactSpeed" m/s}], "monteCarlo", "strewnField" (None without mc),
+    "warnings", "warningCodes"}.
+    """
+    if shape_factor is None:
+        if shape not in _SHAPE_FACTORS:
+            raise InputError(f"shape: expected sphere, cylinder or brick, found {shape!r}")
+        shape_factor = _SHAPE_FACTORS[shape]
+    if mass is None:
+        masses = []
+    elif isinstance(mass, (int, float)):
+        masses = [float(mass)]
+    else:
+        masses = [float(m) for m in mass]
+    return _json.loads(_sightline.darkflight(
+        None if solution is None else _os.fsdecode(solution), time, latitude, longitude, height, azimuth,
+        elevation, speed, None if wind is None else _os.fsdecode(wind), masses, density, shape_factor,
+        ground_height, mc, seed, threads, sigma_position, sigma_speed, sigma_direction, wind_sigma,
+        shape_factor_range, density_range))
 
 
 def sightings_table(solution):

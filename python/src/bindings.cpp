@@ -22,6 +22,7 @@
 
 #include "app/batch.hpp"
 #include "app/correlate_night.hpp"
+#include "app/darkflight_run.hpp"
 #include "app/solve_event.hpp"
 #include "common/version.hpp"
 #include "formats/event_json.hpp"
@@ -174,6 +175,56 @@ std::string orbitDocument(const std::variant<double, std::string>& time, double 
   std::ostringstream out;
   writeOrbitJson(out, command, result);
   return out.str();
+}
+
+/// The dark-flight JSON (sightline-darkflight) of the options of `sightline
+/// darkflight`, by their Python names: degrees, metres, speed km/s, masses kg.
+/// Bad input raises BadInput with the command line's message.
+std::string darkflightDocument(const std::optional<std::string>& solution, const std::optional<std::variant<double, std::string>>& time,
+                               std::optional<double> latitude, std::optional<double> longitude, std::optional<double> height,
+                               std::optional<double> azimuth, std::optional<double> elevation, std::optional<double> speed,
+                               const std::optional<std::string>& wind, const std::vector<double>& masses, double density,
+                               double shapeFactor, double groundHeight, int mc, std::uint64_t seed, int threads,
+                               std::optional<double> sigmaPosition, std::optional<double> sigmaSpeed,
+                               std::optional<double> sigmaDirection, double windSigma, double shapeFactorRange,
+                               double densityRange) {
+  DarkFlightRequest r;
+  auto read = [](const std::string& path) {
+    NamedText text;
+    if (auto error = readInput(path, text)) throw BadInput(error->text());
+    return text;
+  };
+  const bool state = time || latitude || longitude || height || azimuth || elevation || speed;
+  if (solution && state) throw BadInput("solution excludes time, latitude, longitude, height, azimuth, elevation and speed");
+  if (solution) {
+    r.solution = read(*solution);
+  } else if (time && latitude && longitude && height && azimuth && elevation && speed) {
+    r.start = darkflight::StartState{secondsOf(*time), GeodeticPosition{*latitude, *longitude, *height}, *azimuth, *elevation,
+                                     *speed * kMetresPerKilometre};
+  } else {
+    throw BadInput("expected a state: solution, or all of time, latitude, longitude, height, azimuth, elevation and speed");
+  }
+  if (wind) r.wind = read(*wind);
+  r.masses = masses;
+  r.density = density;
+  r.shapeFactor = shapeFactor;
+  r.groundHeight = groundHeight;
+  r.draws = mc;
+  r.seed = seed;
+  r.threads = threads;
+  r.sigmaPosition = sigmaPosition;
+  if (sigmaSpeed) r.sigmaSpeed = *sigmaSpeed * kMetresPerKilometre;
+  r.sigmaDirection = sigmaDirection;
+  r.windSigma = windSigma;
+  r.shapeFactorRange = shapeFactorRange;
+  r.densityRange = densityRange;
+  DarkFlightOutcome outcome;
+  {
+    py::gil_scoped_release release;
+    outcome = runDarkFlight(r);
+  }
+  if (outcome.failure) throw BadInput(outcome.failure->message);
+  return renderDarkFlight("json", outcome.report);
 }
 
 /// How a batch event is read, by the name that sightline.batch_events() gives it.
@@ -353,6 +404,12 @@ PYBIND11_MODULE(_sightline, m) {
   m.def("orbit", &orbitDocument, py::arg("time"), py::arg("latitude"), py::arg("longitude"), py::arg("height"),
         py::arg("azimuth"), py::arg("elevation"), py::arg("speed"),
         "Orbit JSON (sightline-orbit) of a radiant: degrees, metres, speed in km/s.");
+  m.def("darkflight", &darkflightDocument, py::arg("solution"), py::arg("time"), py::arg("latitude"), py::arg("longitude"),
+        py::arg("height"), py::arg("azimuth"), py::arg("elevation"), py::arg("speed"), py::arg("wind"), py::arg("masses"),
+        py::arg("density"), py::arg("shape_factor"), py::arg("ground_height"), py::arg("mc"), py::arg("seed"),
+        py::arg("threads"), py::arg("sigma_position"), py::arg("sigma_speed"), py::arg("sigma_direction"),
+        py::arg("wind_sigma"), py::arg("shape_factor_range"), py::arg("density_range"),
+        "Dark-flight JSON (sightline-darkflight) of the options of `sightline darkflight`.");
   m.def("batch_record", &batchRecordLine, py::arg("source"), py::arg("id"), py::arg("index"), py::arg("text"),
         py::arg("paths"), py::arg("heights"), py::arg("refraction"), py::arg("mc"), py::arg("seed"),
         "The JSON Lines record of one batch event, as `sightline batch` writes it.");

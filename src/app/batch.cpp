@@ -194,6 +194,7 @@ void solveInto(const BatchEvent& item, const BatchSettings& settings, BatchRecor
   }
   SolveSettings solve;
   solve.refraction = settings.refraction;
+  solve.trajectoryModel = settings.trajectoryModel;
   solve.draws = settings.draws;
   solve.seed = batchEventSeed(settings.seed.value_or(event.monteCarlo.seed), item.id);
   solve.threads = 1;  // one event per thread: the events are the parallel work

@@ -96,6 +96,7 @@ struct BatchSettings {
   std::optional<int> draws;              ///< Monte Carlo draws; the event's otherwise
   std::optional<std::uint64_t> seed;     ///< the base of every event's seed (batchEventSeed)
   HeightReference ecsvHeights = HeightReference::MeanSeaLevel;  ///< what ECSV heights are measured from
+  std::optional<TrajectoryModel> trajectoryModel;  ///< the event's otherwise
 };
 
 /// "solved", "no-solution" or "input-error".

@@ -78,6 +78,7 @@ std::optional<InputError> solveEvent(Event& event, const SolveSettings& settings
   const GeoidAccess& geoid = sharedGeoid();
   if (auto error = toEllipsoidHeights(event, geoid.geoid, geoid.message)) return error;
   if (settings.refraction) event.refraction = *settings.refraction;
+  if (settings.trajectoryModel) event.trajectoryModel = *settings.trajectoryModel;
   if (settings.draws) event.monteCarlo.draws = *settings.draws;
   if (settings.seed) event.monteCarlo.seed = *settings.seed;
   event.monteCarlo.threads = settings.threads;

@@ -53,6 +53,7 @@ struct SolveSettings {
   std::optional<int> draws;              ///< Monte Carlo draws; the event's otherwise
   std::optional<std::uint64_t> seed;     ///< the event's seed otherwise
   int threads = 0;                       ///< threads for the draws; 0: all cores
+  std::optional<TrajectoryModel> trajectoryModel;  ///< the event's "trajectoryModel" otherwise
 };
 
 /// Makes station heights above mean sea level heights above the ellipsoid,

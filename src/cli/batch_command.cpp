@@ -97,6 +97,7 @@ int runMerge(const BatchOptions& o, std::FILE* out, std::FILE* err) {
 BatchSettings settingsOf(const BatchOptions& o) {
   BatchSettings settings;
   if (!o.refraction.empty()) settings.refraction = refractionFromName(o.refraction);
+  if (!o.trajectoryModel.empty()) settings.trajectoryModel = trajectoryModelFromName(o.trajectoryModel);
   if (o.draws >= 0) settings.draws = o.draws;
   if (o.seedOption && o.seedOption->count() > 0) settings.seed = o.seed;
   settings.ecsvHeights = o.ecsvHeights == "ellipsoid" ? HeightReference::Ellipsoid : HeightReference::MeanSeaLevel;
@@ -125,6 +126,9 @@ CLI::App* addBatchCommand(CLI::App& app, BatchOptions& o) {
   command->add_option("--refraction", o.refraction, "Override every event's refraction handling")
       ->check(CLI::IsMember({"none", "corrected", "apparent"}))
       ->option_text("none|corrected|apparent");
+  command->add_option("--trajectory-model", o.trajectoryModel, "Override every event's trajectory model of timed sightings")
+      ->check(CLI::IsMember({"gravity", "straight"}))
+      ->option_text("gravity|straight");
   command->add_option("--ecsv-heights", o.ecsvHeights, "What ECSV station heights are measured from (default msl)")
       ->check(CLI::IsMember({"msl", "ellipsoid"}))
       ->option_text("msl|ellipsoid");

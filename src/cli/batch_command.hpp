@@ -20,6 +20,7 @@ struct BatchOptions {
   int draws = -1;           ///< Monte Carlo draws per event; -1: as each event says
   std::uint64_t seed = 0;   ///< base of every event's seed, when `seedOption` was given
   std::string refraction;   ///< none|corrected|apparent; empty: as each event says
+  std::string trajectoryModel;  ///< gravity|straight; empty: as each event says
   std::string ecsvHeights = "msl";
   std::string shard;        ///< "I/N"; empty: every event
   bool resume = false;      ///< skip the events already recorded in the output

@@ -18,6 +18,7 @@
 #include "classic/classic_convert.hpp"
 #include "cli/batch_command.hpp"
 #include "cli/correlate_command.hpp"
+#include "cli/darkflight_command.hpp"
 #include "cli/orbit_command.hpp"
 #include "cli/progress_bar.hpp"
 #include "common/version.hpp"
@@ -55,6 +56,8 @@ const char* const kDescription =
     "\n"
     "  sightline orbit --time T --latitude D --longitude D --height M --azimuth D --elevation D --speed KM/S\n"
     "                                 the geocentric radiant and heliocentric orbit of one state\n"
+    "  sightline darkflight (--solution FILE | --time T ... --speed KM/S) [--wind FILE] [--mc N]\n"
+    "                                 where the stones land: the fall line and strewn field\n"
     "\n"
     "Use solve for new data.\n";
 
@@ -93,6 +96,7 @@ struct SolveOptions {
   std::string format = "text";
   std::string output;
   std::string refraction;
+  std::string trajectoryModel;
   std::string ecsvHeights = "msl";
   int draws = -1;      // -1: as the event file says
   std::uint64_t seed = 0;
@@ -131,6 +135,7 @@ std::string joined(const std::vector<std::string>& names) {
 SolveSettings settingsOf(const SolveOptions& o) {
   SolveSettings settings;
   if (!o.refraction.empty()) settings.refraction = refractionFromName(o.refraction);
+  if (!o.trajectoryModel.empty()) settings.trajectoryModel = trajectoryModelFromName(o.trajectoryModel);
   if (o.draws >= 0) settings.draws = o.draws;
   if (o.seedGiven) settings.seed = o.seed;
   settings.threads = o.threads;
@@ -228,6 +233,11 @@ CLI::App* addSolveCommand(CLI::App& app, SolveOptions& so, CLI::Option*& seedOpt
                            "corrected as for stars), apparent (elevations as seen)")
       ->check(CLI::IsMember({"none", "corrected", "apparent"}))
       ->option_text("none|corrected|apparent");
+  solveCommand->add_option("--trajectory-model", so.trajectoryModel,
+                           "Override the event's trajectory model of timed sightings: gravity (gravity and the "
+                           "turning Earth, the default) or straight (one straight Earth-fixed line)")
+      ->check(CLI::IsMember({"gravity", "straight"}))
+      ->option_text("gravity|straight");
   solveCommand->add_option("--ecsv-heights", so.ecsvHeights, "What ECSV station heights are measured from (default msl)")
       ->check(CLI::IsMember({"msl", "ellipsoid"}))
       ->option_text("msl|ellipsoid");
@@ -291,6 +301,9 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
 
   CorrelateCommandOptions ko;
   CLI::App* correlateCommand = addCorrelateCommand(app, ko);
+  DarkFlightOptions dfo;
+  CLI::App* darkflightCommand = addDarkFlightCommand(app, dfo);
+  darkflightCommand->footer(kExitStatusText);
 
   std::ostringstream helpOut, helpErr;
   try {
@@ -307,6 +320,7 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   if (convertCommand->parsed()) return runConvert(c, co);
   if (batchCommand->parsed()) return runBatchCommand(bo, c.out, c.err);
   if (correlateCommand->parsed()) return runCorrelateCommand(ko, c.out, c.err);
+  if (darkflightCommand->parsed()) return runDarkFlightCommand(dfo, c.out, c.err);
   return c.message(kExitUsage, "expected a command: solve or convert (see sightline --help)");
 }
 
@@ -318,7 +332,7 @@ int runCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE*
   if (argc >= 2) {
     const std::string first = argv[1];
     const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit" ||
-                         first == "correlate";
+                         first == "correlate" || first == "darkflight";
     const bool option = !first.empty() && first[0] == '-' && first != "-" && first != "--";
     if (command || option) return runCommands(Context{out, err}, argc, argv);
   }

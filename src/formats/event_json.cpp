@@ -322,7 +322,7 @@ class EventChecker {
   bool event(const Json& root, Event& out) {
     if (!root.is_object()) return fail("", "expected an event (a JSON object with \"format\": \"sightline-event\"), found " + found(root));
     if (!onlyKeys(root, "", {"$schema", "format", "version", "name", "time", "refraction", "sigma", "triangulateLabels",
-                             "clockOffsets", "monteCarlo", "stations"}))
+                             "clockOffsets", "trajectoryModel", "monteCarlo", "stations"}))
       return false;
     std::optional<std::string> format, name, refraction, schema;
     if (!string(root, "", "format", true, "\"sightline-event\"", format)) return false;
@@ -349,6 +349,7 @@ class EventChecker {
       out.triangulateLabels = it->get<bool>();
     }
     if (!clockOffsets(root, out.clockOffsets)) return false;
+    if (!trajectoryModel(root, out.trajectoryModel)) return false;
     if (const auto it = root.find("monteCarlo"); it != root.end()) {
       if (!monteCarlo(*it, "monteCarlo", out.monteCarlo)) return false;
     }
@@ -374,6 +375,18 @@ class EventChecker {
     if (*mode != "fit" && *mode != "none")
       return fail("clockOffsets", std::string("expected ") + expected + ", found \"" + *mode + "\"");
     out = *mode == "none" ? ClockOffsetMode::None : ClockOffsetMode::Fit;
+    return true;
+  }
+
+  // "trajectoryModel": "gravity" (the default) or "straight".
+  bool trajectoryModel(const Json& root, TrajectoryModel& out) {
+    constexpr const char* expected = "\"gravity\" or \"straight\"";
+    std::optional<std::string> name;
+    if (!string(root, "", "trajectoryModel", false, expected, name)) return false;
+    if (!name) return true;
+    const std::optional<TrajectoryModel> model = trajectoryModelFromName(*name);
+    if (!model) return fail("trajectoryModel", std::string("expected ") + expected + ", found \"" + *name + "\"");
+    out = *model;
     return true;
   }
 
@@ -473,9 +486,10 @@ std::string writeEventJson(const Event& event) {
   if (!event.name.empty()) field("name", event.name);
   if (event.time) field("time", formatIsoTime(*event.time));
   field("refraction", refractionName(event.refraction));
-  field("sigma", event.sigma);
+  if (event.sigma) field("sigma", *event.sigma);  // a default is not written as if stated
   if (!event.triangulateLabels) field("triangulateLabels", false);
   if (event.clockOffsets == ClockOffsetMode::None) field("clockOffsets", "none");
+  if (event.trajectoryModel == TrajectoryModel::Straight) field("trajectoryModel", "straight");
   if (event.monteCarlo.draws != 0 || event.monteCarlo.seed != defaults.seed) {
     OrderedJson mc;
     mc["draws"] = event.monteCarlo.draws;

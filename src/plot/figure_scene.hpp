@@ -68,6 +68,7 @@ struct ResidualPoint {
   double x = 0.0;         ///< seconds from the first sighting, or the sighting number (1-based)
   double residual = 0.0;  ///< arcseconds, signed
   double sigma = 0.0;     ///< arcseconds, the sighting's 1-sigma
+  bool excluded = false;  ///< left out of the fit (a bad frame or a bad station): drawn as a cross
 };
 
 /// A sighting's value against time: its lag, or a point-to-point speed between two
