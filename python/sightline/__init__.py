@@ -29,7 +29,7 @@ from ._sightline import InputError
 
 __version__ = _sightline.__version__
 
-__all__ = ["InputError", "__version__", "batch_events", "batch_record", "darkflight", "orbit", "read_ecsv", "read_event", "sightings_table", "solve", "summary"]
+__all__ = ["InputError", "__version__", "batch_events", "batch_record", "correlate", "darkflight", "orbit", "read_detections", "read_ecsv", "read_event", "sightings_table", "solve", "summary"]
 
 
 def _paths(inputs):
@@ -320,3 +320,46 @@ def batch_record(event, *, mc=None, seed=None, refraction=None, heights="msl", l
     except KeyError as missing:
         raise ValueError("event: expected a dict of batch_events() with %s" % missing) from None
     return record if line else _json.loads(record)
+
+
+def _night(paths, options, detections, strict):
+    text, messages, malformed = _sightline.correlate_lines(_paths(paths), options, detections)
+    if malformed and strict:
+        raise InputError("\n".join(m for m in messages if not m.startswith("warning: ")))
+    if messages:
+        import warnings as _warnings
+        for m in messages:
+            _warnings.warn(m, stacklevel=3)
+    return [_json.loads(line) for line in text.splitlines()]
+
+
+def read_detections(paths, *, strict=True):
+    """Every detection of a network's night, as ``sightline correlate --detections`` writes them.
+
+    paths: FTPdetectinfo files, ECSV files and folders (searched as the command does).
+    Returns a list of dicts {"station", "file", "ff", "meteor", "fps", "latitude",
+    "longitude", "elevation" (metres above mean sea level), "sightings": [{"time"
+    (ISO 8601 UTC), "azimuth", "elevation" (degrees), "magnitude" (or None)}]}.
+
+    Raises InputError for a path that does not exist and, with strict (the
+    default), when a file is malformed or a camera has no position (the
+    messages of the command, one a line); with strict=False those files are
+    skipped with a warning. Warnings (uncalibrated blocks, ...) go to the
+    warnings module.
+    """
+    return _night(paths, {}, True, strict)
+
+
+def correlate(paths, *, strict=True, **options):
+    """The multi-station events of a network's night, as ``sightline correlate`` writes them.
+
+    paths: as read_detections(). options: the thresholds of the command with
+    underscores (max_time_offset s, min_begin_height/max_begin_height/
+    min_end_height/max_end_height km, speed_tolerance, min_speed/max_speed
+    km/s, min_baseline km, min_plane_angle degrees, max_residual degrees,
+    clock_tolerance s) and threads (the result does not depend on it).
+    Returns a list of event dicts (sightline-event, one per multi-station
+    event, in time order), each ready for solve().
+    Raises as read_detections(); ValueError for an unknown option.
+    """
+    return _night(paths, {k: float(v) for k, v in options.items()}, False, strict)

@@ -110,3 +110,9 @@ def batch_record(
     line: Literal[True],
 ) -> str:
     """The record's JSON Lines line, byte for byte as `sightline batch` writes it (ending in a newline)."""
+
+def read_detections(paths: Union[Path, Iterable[Path]], *, strict: bool = ...) -> list[dict[str, Any]]:
+    """Every detection of a night (FTPdetectinfo and ECSV files, folders), as `sightline correlate --detections` writes them."""
+
+def correlate(paths: Union[Path, Iterable[Path]], *, strict: bool = ..., **options: float) -> list[dict[str, Any]]:
+    """The multi-station events (sightline-event dicts) of a night, as `sightline correlate` writes them."""

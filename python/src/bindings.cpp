@@ -21,6 +21,7 @@
 #include <pybind11/stl.h>
 
 #include "app/batch.hpp"
+#include "app/correlate_night.hpp"
 #include "app/darkflight_run.hpp"
 #include "app/solve_event.hpp"
 #include "app/summary.hpp"
@@ -374,6 +375,50 @@ py::dict sightingColumns(const std::string& solutionJson) {
   return columns;
 }
 
+/// The thresholds of `sightline correlate` from keyword arguments (units of CorrelateOptions).
+CorrelateOptions correlateOptions(const std::map<std::string, double>& given) {
+  CorrelateOptions o;
+  const std::map<std::string, double*> fields{
+      {"max_time_offset", &o.maxTimeOffset}, {"min_begin_height", &o.minBeginHeight},
+      {"max_begin_height", &o.maxBeginHeight}, {"min_end_height", &o.minEndHeight},
+      {"max_end_height", &o.maxEndHeight}, {"speed_tolerance", &o.speedTolerance},
+      {"min_speed", &o.minSpeed}, {"max_speed", &o.maxSpeed}, {"min_baseline", &o.minBaseline},
+      {"min_plane_angle", &o.minPlaneAngle}, {"max_residual", &o.maxResidual},
+      {"clock_tolerance", &o.clockTolerance}};
+  for (const auto& [name, value] : given) {
+    if (name == "threads") {
+      if (value < 0 || value != std::floor(value)) throw py::value_error("threads: expected a whole number, 0 or more");
+      o.threads = static_cast<int>(value);
+      continue;
+    }
+    const auto it = fields.find(name);
+    if (it == fields.end()) throw py::value_error("unknown option \"" + name + "\" of correlate()");
+    if (!std::isfinite(value) || value < 0) throw py::value_error(name + ": expected a number, 0 or more");
+    *it->second = value;
+  }
+  return o;
+}
+
+/// The night of `paths`: (event lines, detection lines, messages, malformed); missing paths raise.
+py::tuple correlateNightLines(const std::vector<std::string>& paths, const std::map<std::string, double>& options,
+                              bool detections) {
+  const CorrelateOptions o = correlateOptions(options);
+  const NightFiles files = listNightFiles(paths);
+  if (!files.missing.empty()) throw BadInput(files.missing.front() + ": no such file or folder");
+  std::string events, lines;
+  NightResult night;
+  {
+    py::gil_scoped_release released;
+    night = correlateNight(paths, o);
+    if (detections) lines = nightDetectionLines(night);
+    else events = nightEventLines(night);
+  }
+  std::vector<std::string> messages;
+  for (const std::string& folder : night.files.emptyFolders) messages.push_back(folder + ": no detection files in this folder");
+  messages.insert(messages.end(), night.read.messages.begin(), night.read.messages.end());
+  return py::make_tuple(detections ? lines : events, messages, night.read.malformed);
+}
+
 }  // namespace
 
 }  // namespace sightline
@@ -404,6 +449,8 @@ PYBIND11_MODULE(_sightline, m) {
         "The JSON Lines record of one batch event, as `sightline batch` writes it.");
   m.def("summary_rows", &summaryRows, py::arg("text"), py::arg("standard_filter"),
         "The rows of sightline summary (dicts by plain column name) of record lines.");
+  m.def("correlate_lines", &correlateNightLines, py::arg("paths"), py::arg("options"), py::arg("detections"),
+        "(JSON Lines, messages, malformed) of `sightline correlate` over `paths`: events, or every detection.");
   m.def("sighting_columns", &sightingColumns, py::arg("solution_json"),
         "Per-sighting columns (lists) of a solution's JSON text.");
 }

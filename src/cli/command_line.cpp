@@ -17,6 +17,7 @@
 
 #include "classic/classic_convert.hpp"
 #include "cli/batch_command.hpp"
+#include "cli/correlate_command.hpp"
 #include "cli/darkflight_command.hpp"
 #include "cli/orbit_command.hpp"
 #include "cli/progress_bar.hpp"
@@ -51,6 +52,9 @@ const char* const kDescription =
     "  sightline batch [OPTIONS] -o RESULTS.jsonl INPUT...\n"
     "                                 many events (JSON Lines, event files, folders), one\n"
     "                                 record each, on all cores or in shards on a cluster\n"
+    "  sightline correlate [OPTIONS] -o EVENTS.jsonl INPUT...\n"
+    "                                 a network's night: single-station detections (FTPdetectinfo\n"
+    "                                 folders, ECSV files) to multi-station events (JSON Lines)\n"
     "\n"
     "  sightline orbit --time T --latitude D --longitude D --height M --azimuth D --elevation D --speed KM/S\n"
     "                                 the geocentric radiant and heliocentric orbit of one state\n"
@@ -328,6 +332,8 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   BatchOptions bo;
   CLI::App* batchCommand = addBatchCommand(app, bo);
 
+  CorrelateCommandOptions ko;
+  CLI::App* correlateCommand = addCorrelateCommand(app, ko);
   DarkFlightOptions dfo;
   CLI::App* darkflightCommand = addDarkFlightCommand(app, dfo);
   darkflightCommand->footer(kExitStatusText);
@@ -349,6 +355,7 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   if (orbitCommand->parsed()) return runOrbit(oo, c.out, c.err);
   if (convertCommand->parsed()) return runConvert(c, co);
   if (batchCommand->parsed()) return runBatchCommand(bo, c.out, c.err);
+  if (correlateCommand->parsed()) return runCorrelateCommand(ko, c.out, c.err);
   if (darkflightCommand->parsed()) return runDarkFlightCommand(dfo, c.out, c.err);
   if (summaryCommand->parsed()) return runSummaryCommand(summaryOptions, c.out, c.err);
   return c.message(kExitUsage, "expected a command: solve or convert (see sightline --help)");
@@ -362,7 +369,7 @@ int runCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE*
   if (argc >= 2) {
     const std::string first = argv[1];
     const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit" ||
-                         first == "darkflight" || first == "summary";
+                         first == "correlate" || first == "darkflight" || first == "summary";
     const bool option = !first.empty() && first[0] == '-' && first != "-" && first != "--";
     if (command || option) return runCommands(Context{out, err}, argc, argv);
   }
