@@ -3,7 +3,8 @@
 # REQUIRED) and link Sightline::core (geometry, Earth model, orbit, trajectory
 # library, uncertainty), Sightline::classic (the classic engine),
 # Sightline::formats (readers and writers) and Sightline::app (one event from
-# inputs to outputs).
+# inputs to outputs). Their files are libsightline-core.a, libsightline-classic.a,
+# libsightline-formats.a and libsightline-app.a.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS sightline RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -104,7 +104,9 @@ std::vector<std::string> ecsvFiles(const fs::path& folder) {
   return files;
 }
 
-// The .json event files and the sub-folders of ECSV files of `folder`.
+// The events of `folder`: its own ECSV files (one event, one file per station, the folder's
+// path its id), then its .json event files and its sub-folders of ECSV files, sorted by
+// name. A folder with none of these is one Unreadable event that says so.
 void listFolder(const std::string& folder, std::vector<BatchEvent>& events) {
   std::vector<fs::directory_entry> entries;
   std::string error;
@@ -112,6 +114,12 @@ void listFolder(const std::string& folder, std::vector<BatchEvent>& events) {
     events.push_back(unreadable(folder, error));
     return;
   }
+  const std::size_t before = events.size();
+  BatchEvent own;
+  own.id = folder;
+  own.source = BatchSource::EcsvFolder;
+  own.paths = ecsvFiles(folder);
+  if (!own.paths.empty()) events.push_back(std::move(own));
   for (const auto& entry : entries) {
     std::error_code code;
     BatchEvent event;
@@ -127,6 +135,9 @@ void listFolder(const std::string& folder, std::vector<BatchEvent>& events) {
     }
     events.push_back(std::move(event));
   }
+  if (events.size() == before)
+    events.push_back(unreadable(folder, folder + ": no event in the folder: expected .json event files, .ecsv files "
+                                                 "(together one event, a file per station) or sub-folders of .ecsv files"));
 }
 
 // ---- one event -------------------------------------------------------------
@@ -303,7 +314,9 @@ std::vector<BatchEvent> listBatchEvents(const std::vector<std::string>& inputs) 
     if (input != "-" && fs::is_directory(input, code)) {
       listFolder(input, events);
     } else if (endsWith(input, ".jsonl")) {
+      const std::size_t before = events.size();
       listJsonLines(input, events);
+      if (events.size() == before) events.push_back(unreadable(input, input + ": no event in the file: every line is blank"));
     } else {
       BatchEvent event;
       event.id = input;

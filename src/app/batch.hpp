@@ -30,7 +30,7 @@ enum class BatchSource {
   EventFile,   ///< one event file (JSON): `paths[0]`
   EventLine,   ///< one line of a JSON Lines file: `text`
   EcsvFolder,  ///< a folder of ECSV files, one per station: `paths`
-  Unreadable,  ///< an input that cannot be listed: `error` says why
+  Unreadable,  ///< an input that cannot be listed or holds no event: `error` says why
 };
 
 /// One event of a batch, before it is read.
@@ -48,11 +48,13 @@ struct BatchEvent {
 /// Given:
 ///   inputs  paths as the user gave them: a JSON Lines file (name ending in
 ///           ".jsonl": one event per non-blank line), an event file (JSON),
-///           or a folder (its ".json" event files and its sub-folders of ECSV
-///           files, one event each, all sorted by name)
+///           or a folder (its own ECSV files, together one event whose id is
+///           the folder's path; then its ".json" event files and its
+///           sub-folders of ECSV files, one event each, all sorted by name)
 /// Returned:
-///   the events; an input that cannot be read becomes one Unreadable event
-///   (never the end of the batch)
+///   the events; an input that cannot be read, and one that holds no event
+///   (a folder without any of the above, a JSON Lines file of blank lines),
+///   becomes one Unreadable event that says why (never the end of the batch)
 std::vector<BatchEvent> listBatchEvents(const std::vector<std::string>& inputs);
 
 /// One of N shards: the events whose index is `index` modulo `count`.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 
@@ -40,6 +41,48 @@ std::string shortest(double x) {
   return buffer;
 }
 
+// Which sightings the use flags (lines 18 to 21) take: `used` per ViewPoint and slot,
+// `count` per ViewPoint; the error of a flag that is not 0 or 1, or of too few sightings.
+std::optional<InputError> readUseFlags(const ObservationFile& file, const std::string& fileName,
+                                       bool (&used)[kStations][kSlotsPerStation], int (&count)[kStations]) {
+  const auto& value = file.lineValue;
+  for (int v = 0; v < kStations; ++v) {
+    for (int k = 0; k < kSlotsPerStation; ++k) {
+      const int line = kUseFlagLine + slotOf(v, k);
+      const double flag = std::trunc(value[line]);
+      if (flag != 0.0 && flag != 1.0)
+        return lineError(fileName, line, "use flag " + shortest(value[line]) + ": expected 0 (not used) or 1 (used)");
+      used[v][k] = flag == 1.0;
+      count[v] += used[v][k] ? 1 : 0;
+    }
+  }
+  if (count[0] + count[1] < 2) return lineError(fileName, kUseFlagLine, "too few sightings: expected use flags of 1 on lines 18 to 21 for at least two sightings");
+  for (int v = 0; v < kStations; ++v) {
+    if (count[v] == 0)
+      return lineError(fileName, kUseFlagLine + slotOf(v, 0), "ViewPoint " + std::to_string(v + 1) + " has no sighting: expected a use flag of 1 on line " +
+                                          std::to_string(kUseFlagLine + slotOf(v, 0)) + " or " + std::to_string(kUseFlagLine + slotOf(v, 1)));
+  }
+  return std::nullopt;
+}
+
+// The line of sight at `azimuth` and `elevation` (degrees) in the classic horizon of the ECEF
+// `position`, re-expressed as an azimuth from north through east and an elevation in the
+// geodetic horizon `frame`: the same line in space.
+Sighting geodeticSighting(const Vector3& position, const LocalFrame& frame, double azimuth, double elevation) {
+  const Vector3 d = horizonDirection(position, azimuth, elevation);
+  // Components in the geodetic east-north-up frame.
+  const double east = dot(frame.east, d);
+  const double north = dot(frame.north, d);
+  const double up = dot(frame.up, d);
+  Sighting sighting;
+  double az = radToDeg(std::atan2(east, north));
+  if (az < 0.0) az += kFullCircleDegrees;
+  if (az >= kFullCircleDegrees) az -= kFullCircleDegrees;
+  sighting.azimuth = az;
+  sighting.elevation = radToDeg(std::atan2(up, std::hypot(east, north)));
+  return sighting;
+}
+
 }  // namespace
 
 EventReadResult classicEvent(const ObservationFile& file, const std::string& fileName) {
@@ -53,21 +96,10 @@ EventReadResult classicEvent(const ObservationFile& file, const std::string& fil
 
   bool used[kStations][kSlotsPerStation] = {};
   int count[kStations] = {0, 0};
-  for (int v = 0; v < kStations; ++v) {
-    for (int k = 0; k < kSlotsPerStation; ++k) {
-      const int line = kUseFlagLine + slotOf(v, k);
-      const double flag = std::trunc(value[line]);
-      if (flag != 0.0 && flag != 1.0)
-        return fail(line, "use flag " + shortest(value[line]) + ": expected 0 (not used) or 1 (used)");
-      used[v][k] = flag == 1.0;
-      count[v] += used[v][k] ? 1 : 0;
-    }
-  }
-  if (count[0] + count[1] < 2) return fail(kUseFlagLine, "too few sightings: expected use flags of 1 on lines 18 to 21 for at least two sightings");
-  for (int v = 0; v < kStations; ++v) {
-    if (count[v] == 0)
-      return fail(kUseFlagLine + slotOf(v, 0), "ViewPoint " + std::to_string(v + 1) + " has no sighting: expected a use flag of 1 on line " +
-                                          std::to_string(kUseFlagLine + slotOf(v, 0)) + " or " + std::to_string(kUseFlagLine + slotOf(v, 1)));
+  if (auto error = readUseFlags(file, fileName, used, count)) {
+    result.error = error;
+    result.event = Event{};
+    return result;
   }
 
   const double mode = value[kRefractionModeLine];
@@ -92,17 +124,7 @@ EventReadResult classicEvent(const ObservationFile& file, const std::string& fil
       const double azimuth = value[a], elevation = value[a + 1];
       if (!std::isfinite(azimuth)) return fail(a, "expected a finite azimuth in degrees");
       if (!(std::fabs(elevation) <= kRightAngleDegrees)) return fail(a + 1, "expected an elevation from -90 to 90 degrees");
-      const Vector3 d = horizonDirection(position, azimuth, elevation);
-      // Components in the geodetic east-north-up frame.
-      const double east = dot(frame.east, d);
-      const double north = dot(frame.north, d);
-      const double up = dot(frame.up, d);
-      Sighting sighting;
-      double az = radToDeg(std::atan2(east, north));
-      if (az < 0.0) az += kFullCircleDegrees;
-      if (az >= kFullCircleDegrees) az -= kFullCircleDegrees;
-      sighting.azimuth = az;
-      sighting.elevation = radToDeg(std::atan2(up, std::hypot(east, north)));
+      Sighting sighting = geodeticSighting(position, frame, azimuth, elevation);
       if (onePointEach) sighting.label = "point";
       station.sightings.push_back(std::move(sighting));
     }

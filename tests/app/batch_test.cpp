@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -69,6 +70,54 @@ std::vector<BatchEvent> numberedEvents(std::size_t count) {
     events[i].index = i;
   }
   return events;
+}
+
+// ---- listing ---------------------------------------------------------------
+
+// A fresh folder under the test's temporary folder holding `files` (relative paths), each a line of text.
+std::filesystem::path folderWith(const std::string& name, const std::vector<std::string>& files) {
+  const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / name;
+  std::filesystem::remove_all(folder);
+  for (const std::string& file : files) {
+    std::filesystem::create_directories((folder / file).parent_path());
+    std::ofstream(folder / file) << "x\n";
+  }
+  return folder;
+}
+
+TEST(ListBatchEvents, AFolderOfEcsvFilesIsOneEventOfItsFilesSortedByName) {
+  const auto folder = folderWith("list-ecsv", {"C.ecsv", "A.ecsv", "B.ecsv", "notes.txt"});
+  const std::vector<BatchEvent> events = listBatchEvents({folder.string()});
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].id, folder.string());
+  EXPECT_EQ(events[0].source, BatchSource::EcsvFolder);
+  EXPECT_EQ(events[0].paths, (std::vector<std::string>{(folder / "A.ecsv").string(), (folder / "B.ecsv").string(),
+                                                       (folder / "C.ecsv").string()}));
+}
+
+TEST(ListBatchEvents, AFolderGivesItsOwnEcsvEventFirstThenItsEventFilesAndSubFolders) {
+  const auto folder = folderWith("list-mixed", {"b.ecsv", "a.ecsv", "z.json", "night/1.ecsv", "night/2.ecsv", "empty/x.txt"});
+  const std::vector<BatchEvent> events = listBatchEvents({folder.string()});
+  std::vector<std::string> ids;
+  for (const BatchEvent& e : events) ids.push_back(e.id);
+  EXPECT_EQ(ids, (std::vector<std::string>{folder.string(), (folder / "night").string(), (folder / "z.json").string()}));
+  for (std::size_t i = 0; i < events.size(); ++i) EXPECT_EQ(events[i].index, i);
+}
+
+TEST(ListBatchEvents, AnInputWithoutEventsIsAnUnreadableEventThatSaysWhy) {
+  const auto folder = folderWith("list-none", {"README.md", "python/x.py"});
+  const std::string blank = ::testing::TempDir() + "list-blank.jsonl";
+  std::ofstream(blank) << "\n \t\n";
+  const std::vector<BatchEvent> events = listBatchEvents({folder.string(), blank});
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].source, BatchSource::Unreadable);
+  EXPECT_EQ(events[0].id, folder.string());
+  EXPECT_EQ(events[0].error.rfind(folder.string() + ": no event in the folder", 0), 0u) << events[0].error;
+  EXPECT_EQ(events[1].source, BatchSource::Unreadable);
+  EXPECT_EQ(events[1].error, blank + ": no event in the file: every line is blank");
+  const BatchRecord r = solveBatchEvent(events[0], BatchSettings{});
+  EXPECT_EQ(r.status, BatchStatus::InputError);
+  EXPECT_EQ(r.error, events[0].error);
 }
 
 TEST(SelectBatchEvents, ShardsHoldEveryEventExactlyOnceAndSkipRecordedIds) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -138,6 +139,46 @@ TEST(BatchCommand, RefusesAShardThatIsNotIOfN) {
   const ToolRun run = runSightline("batch --shard 4/4 -o - examples/three-stations.json");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("--shard 4/4: expected I/N"), std::string::npos) << run.err;
+}
+
+// A folder that holds ECSV files is one event, solved as `solve` solves the files.
+TEST(BatchCommand, AFolderOfEcsvFilesIsOneEventSolvedAsSolveSolvesItsFiles) {
+  const ToolRun run = runSightline("batch examples/ecsv");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("1 events: 1 solved"), std::string::npos) << run.err;
+  const auto records = linesOf(run.out);
+  ASSERT_EQ(records.size(), 1u) << run.out;
+  const auto record = nlohmann::ordered_json::parse(records[0]);
+  EXPECT_EQ(record["id"], "examples/ecsv");
+  EXPECT_EQ(record["status"], "solved");
+  const ToolRun solve = runSightline(
+      "solve --format json examples/ecsv/ev_20261114_210307_A.ecsv examples/ecsv/ev_20261114_210307_B.ecsv "
+      "examples/ecsv/ev_20261114_210307_C.ecsv");
+  ASSERT_EQ(solve.status, 0) << solve.err;
+  EXPECT_EQ(record["solution"], nlohmann::ordered_json::parse(solve.out));
+}
+
+// Inputs that yield no event are records that say why, never a silent empty batch.
+TEST(BatchCommand, AnInputWithoutEventsIsReportedAsAnInputError) {
+  const fs::path empty = fs::path(writeTemp("batch-empty-marker", "")).parent_path() / "batch-no-events";
+  fs::create_directories(empty);
+  std::ofstream(empty / "notes.txt") << "not an event\n";
+  const fs::path lonely = fs::path(writeTemp("batch-lonely-marker", "")).parent_path() / "batch-one-ecsv";
+  fs::create_directories(lonely);
+  fs::copy_file(fs::path(SIGHTLINE_EXAMPLES_DIR) / "ecsv" / "ev_20261114_210307_A.ecsv", lonely / "A.ecsv",
+                fs::copy_options::overwrite_existing);
+  const std::string blank = writeTemp("batch-blank.jsonl", "\n  \n");
+  const ToolRun run = runSightline("batch '" + empty.string() + "' '" + blank + "' '" + lonely.string() + "'");
+  EXPECT_EQ(run.status, 3) << run.err;
+  EXPECT_NE(run.err.find("3 events: 0 solved, 0 no solution, 3 input errors"), std::string::npos) << run.err;
+  const auto records = linesOf(run.out);
+  ASSERT_EQ(records.size(), 3u) << run.out;
+  const std::string expected[3] = {"no event in the folder", "no event in the file", "two or more"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto record = nlohmann::ordered_json::parse(records[i]);
+    EXPECT_EQ(record["status"], "input-error") << records[i];
+    EXPECT_NE(record["error"].get<std::string>().find(expected[i]), std::string::npos) << records[i];
+  }
 }
 
 }  // namespace

@@ -112,9 +112,40 @@ std::vector<json> featuresOfKind(const json& document, const std::string& kind) 
 
 // ------------------------------------------------------------------ GeoJSON
 
-TEST(GeoJson, FeatureCollectionOfStationsLinesTrajectoryAndPoints) {
+pugi::xml_document parseKml(const std::string& text) {
+  pugi::xml_document doc;
+  const pugi::xml_parse_result parsed = doc.load_string(text.c_str());
+  EXPECT_TRUE(parsed) << parsed.description() << "\n" << text;
+  return doc;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+// Every map writer test starts from the solved fixture (or a variant of it), writes it with
+// or without the geoid, and reads the document back.
+class MapWriters : public ::testing::Test {
+ protected:
+  json geoJson(const Geoid* g) const { return json::parse(write(writeGeoJson, f, g)); }
+  pugi::xml_document kml(const Geoid* g) const { return parseKml(write(writeKml, f, g)); }
+  std::vector<std::string> csvRows(const Geoid* g) const { return lines(write(writeCsv, f, g)); }
+  json trajectoryProperties(const Geoid* g) const { return featuresOfKind(geoJson(g), "trajectory").at(0).at("properties"); }
+
+  Fixture f = solved();
+};
+
+class GeoJson : public MapWriters {};
+class Kml : public MapWriters {};
+class Csv : public MapWriters {};
+
+
+TEST_F(GeoJson, FeatureCollectionOfStationsLinesTrajectoryAndPoints) {
   ASSERT_NE(geoid(), nullptr);
-  const json doc = json::parse(write(writeGeoJson, solved(), geoid()));
+  const json doc = geoJson(geoid());
   EXPECT_EQ(doc.at("type"), "FeatureCollection");
   EXPECT_EQ(featuresOfKind(doc, "station").size(), 2u);
   EXPECT_EQ(featuresOfKind(doc, "line of sight").size(), 2u);  // the sighting without a point has none
@@ -125,8 +156,8 @@ TEST(GeoJson, FeatureCollectionOfStationsLinesTrajectoryAndPoints) {
   EXPECT_EQ(doc.at("features").size(), 8u);
 }
 
-TEST(GeoJson, CoordinatesAreLongitudeLatitudeHeightWithLongitudesWrapped) {
-  const json doc = json::parse(write(writeGeoJson, solved(), geoid()));
+TEST_F(GeoJson, CoordinatesAreLongitudeLatitudeHeightWithLongitudesWrapped) {
+  const json doc = geoJson(geoid());
   const json station = featuresOfKind(doc, "station").at(0);
   EXPECT_EQ(station.at("properties").at("name"), kOddName);
   const json c = station.at("geometry").at("coordinates");
@@ -152,8 +183,8 @@ TEST(GeoJson, CoordinatesAreLongitudeLatitudeHeightWithLongitudesWrapped) {
   EXPECT_DOUBLE_EQ(sight.at("geometry").at("coordinates").at(1).at(2).get<double>(), 85000.0);
 }
 
-TEST(GeoJson, SolutionFiguresAreTrajectoryProperties) {
-  const json p = featuresOfKind(json::parse(write(writeGeoJson, solved(), geoid())), "trajectory").at(0).at("properties");
+TEST_F(GeoJson, SolutionFiguresAreTrajectoryProperties) {
+  const json p = trajectoryProperties(geoid());
   EXPECT_DOUBLE_EQ(p.at("length").get<double>(), 50000.0);
   EXPECT_DOUBLE_EQ(p.at("radiantAzimuth").get<double>(), 250.123457);  // to 1e-6 degree
   EXPECT_DOUBLE_EQ(p.at("speed").get<double>(), 20000.0);
@@ -163,11 +194,10 @@ TEST(GeoJson, SolutionFiguresAreTrajectoryProperties) {
   EXPECT_FALSE(p.contains("lengthSigma"));  // no Monte Carlo run
 }
 
-TEST(GeoJson, SeaLevelHeightsOnlyWithTheGeoid) {
+TEST_F(GeoJson, SeaLevelHeightsOnlyWithTheGeoid) {
   ASSERT_NE(geoid(), nullptr);
-  const Fixture f = solved();
-  const json with = json::parse(write(writeGeoJson, f, geoid()));
-  const json without = json::parse(write(writeGeoJson, f, nullptr));
+  const json with = geoJson(geoid());
+  const json without = geoJson(nullptr);
   const json begin = featuresOfKind(with, "begin").at(0).at("properties");
   const double n = geoid()->undulation(45.2, -169.9);
   EXPECT_NEAR(begin.at("heightMsl").get<double>(), 85000.0 - n, 1e-3);
@@ -175,18 +205,18 @@ TEST(GeoJson, SeaLevelHeightsOnlyWithTheGeoid) {
   EXPECT_TRUE(featuresOfKind(without, "station").at(0).at("properties").at("heightMsl").is_null());
 }
 
-TEST(GeoJson, StationGivenAboveSeaLevelIsDrawnAtItsEllipsoidHeight) {
-  Fixture f = solved();
+TEST_F(GeoJson, StationGivenAboveSeaLevelIsDrawnAtItsEllipsoidHeight) {
   f.event.stations[1].heightReference = HeightReference::MeanSeaLevel;
-  const json doc = json::parse(write(writeGeoJson, f, geoid()));
+  const json doc = geoJson(geoid());
   const json station = featuresOfKind(doc, "station").at(1);
   const double n = geoid()->undulation(45.5, -169.5);
   EXPECT_NEAR(station.at("geometry").at("coordinates").at(2).get<double>(), 120.0 + n, 1e-3);
   EXPECT_DOUBLE_EQ(station.at("properties").at("heightMsl").get<double>(), 120.0);
 }
 
-TEST(GeoJson, DegenerateSolutionStillGivesStations) {
-  const json doc = json::parse(write(writeGeoJson, degenerate(), nullptr));
+TEST_F(GeoJson, DegenerateSolutionStillGivesStations) {
+  f = degenerate();
+  const json doc = geoJson(nullptr);
   EXPECT_EQ(doc.at("type"), "FeatureCollection");
   EXPECT_EQ(doc.at("features").size(), 2u);
   EXPECT_EQ(doc.at("status"), statusText(SolveStatus::NoGeometry));
@@ -194,16 +224,9 @@ TEST(GeoJson, DegenerateSolutionStillGivesStations) {
 
 // ------------------------------------------------------------------ KML
 
-pugi::xml_document parseKml(const std::string& text) {
-  pugi::xml_document doc;
-  const pugi::xml_parse_result parsed = doc.load_string(text.c_str());
-  EXPECT_TRUE(parsed) << parsed.description() << "\n" << text;
-  return doc;
-}
-
-TEST(Kml, PlacemarksAtAbsoluteAltitudesAboveSeaLevel) {
+TEST_F(Kml, PlacemarksAtAbsoluteAltitudesAboveSeaLevel) {
   ASSERT_NE(geoid(), nullptr);
-  const pugi::xml_document doc = parseKml(write(writeKml, solved(), geoid()));
+  const pugi::xml_document doc = kml(geoid());
   const pugi::xml_node document = doc.child("kml").child("Document");
   ASSERT_TRUE(document);
   EXPECT_STREQ(doc.child("kml").attribute("xmlns").value(), "http://www.opengis.net/kml/2.2");
@@ -226,8 +249,8 @@ TEST(Kml, PlacemarksAtAbsoluteAltitudesAboveSeaLevel) {
   EXPECT_NE(std::string(document.child_value("description")).find("mean sea level (EGM96"), std::string::npos);
 }
 
-TEST(Kml, WithoutTheGeoidSaysWhichHeightsItUsed) {
-  const pugi::xml_document doc = parseKml(write(writeKml, solved(), nullptr));
+TEST_F(Kml, WithoutTheGeoidSaysWhichHeightsItUsed) {
+  const pugi::xml_document doc = kml(nullptr);
   const std::string description = doc.child("kml").child("Document").child_value("description");
   EXPECT_NE(description.find("above the WGS84 ellipsoid"), std::string::npos) << description;
   const pugi::xpath_node trajectory = doc.select_node("//Placemark[name='Trajectory']/LineString/coordinates");
@@ -235,8 +258,7 @@ TEST(Kml, WithoutTheGeoidSaysWhichHeightsItUsed) {
   EXPECT_STREQ(trajectory.node().child_value(), "-169.90000000,45.20000000,85000.000 -169.70000000,45.30000000,40000.000");
 }
 
-TEST(Kml, NamesThatAreNotXmlTextAreMadeSafe) {
-  Fixture f = solved();
+TEST_F(Kml, NamesThatAreNotXmlTextAreMadeSafe) {
   f.event.stations[1].name = std::string("Bad\x01 byte \xff and \xc3\xa9 and \xe2\x82");
   const std::string text = write(writeKml, f, nullptr);
   const pugi::xml_document doc = parseKml(text);
@@ -244,42 +266,37 @@ TEST(Kml, NamesThatAreNotXmlTextAreMadeSafe) {
       << text;
 }
 
-TEST(Kml, DegenerateSolutionIsStillADocument) {
-  const pugi::xml_document doc = parseKml(write(writeKml, degenerate(), nullptr));
+TEST_F(Kml, DegenerateSolutionIsStillADocument) {
+  f = degenerate();
+  const pugi::xml_document doc = kml(nullptr);
   EXPECT_EQ(doc.select_nodes("//Placemark").size(), 2u);
   EXPECT_FALSE(doc.select_node("//LineString"));
 }
 
 // ------------------------------------------------------------------ CSV
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
-TEST(Csv, HeaderThenOneRowPerSightingWithQuotedNames) {
-  const std::vector<std::string> rows = lines(write(writeCsv, solved(), geoid()));
+TEST_F(Csv, HeaderThenOneRowPerSightingWithQuotedNames) {
+  const std::vector<std::string> rows = csvRows(geoid());
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0],
             "station,label,time,azimuth_deg,elevation_deg,latitude_deg,longitude_deg,height_m,height_msl_m,range_m,"
-            "residual_arcsec,refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m");
+            "residual_arcsec,refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m,excluded,"
+            "along_track_residual_arcsec");
   const double msl = 85000.0 - geoid()->undulation(45.2, -169.9);
   char expected[256];
   std::snprintf(expected, sizeof expected,
                 "\"Tom & \"\"Jerry\"\" <cam>, north\",begin,2026-11-14T21:03:07.25Z,10.000000,30.000000,45.20000000,"
-                "-169.90000000,85000.000,%.3f,120000.000,1.500,60.000,,,,",
+                "-169.90000000,85000.000,%.3f,120000.000,1.500,60.000,,,,,false,",
                 msl);
   EXPECT_EQ(rows[1], expected);
   // No point for this sighting: its place is left empty, its refraction is known.
   EXPECT_EQ(rows[2],
-            "\"Tom & \"\"Jerry\"\" <cam>, north\",end,2026-11-14T21:03:08.5Z,20.000000,20.000000,,,,,,,30.000,,,,");
+            "\"Tom & \"\"Jerry\"\" <cam>, north\",end,2026-11-14T21:03:08.5Z,20.000000,20.000000,,,,,,,30.000,,,,,false,");
   EXPECT_EQ(rows[3].substr(0, 19), "Plain,begin,,200.00");
 }
 
-TEST(Csv, WithoutGeoidTheSeaLevelColumnIsEmpty) {
-  const std::vector<std::string> rows = lines(write(writeCsv, solved(), nullptr));
+TEST_F(Csv, WithoutGeoidTheSeaLevelColumnIsEmpty) {
+  const std::vector<std::string> rows = csvRows(nullptr);
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_NE(rows[3].find(",84000.000,,90000.000,-2.250,40.000"), std::string::npos) << rows[3];
 }
@@ -315,20 +332,26 @@ Fixture withSpeedModel() {
   return f;
 }
 
-TEST(Csv, AlongTrackColumnsComeLastWithTheirUnits) {
-  const std::vector<std::string> rows = lines(write(writeCsv, withSpeedModel(), nullptr));
+TEST_F(Csv, AlongTrackColumnsComeAfterRefractionWithTheirUnits) {
+  f = withSpeedModel();
+  f.solution.sightings[0].alongTrackResidual = -12.25;
+  f.solution.sightings[1].excluded = true;
+  const std::vector<std::string> rows = csvRows(nullptr);
   ASSERT_EQ(rows.size(), 4u);
-  const std::string tail = ",refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m";
+  const std::string tail =
+      ",refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m,excluded,along_track_residual_arcsec";
   ASSERT_GE(rows[0].size(), tail.size());
   EXPECT_EQ(rows[0].substr(rows[0].size() - tail.size()), tail);
-  // metres to the millimetre, seconds to the microsecond
+  // metres to the millimetre, seconds to the microsecond, arcseconds to the milliarcsecond
   EXPECT_NE(rows[1].find(",60.000,5125.000,0.250000,20375.000,-1.500"), std::string::npos) << rows[1];
-  EXPECT_TRUE(rows[1].ends_with(",5125.000,0.250000,20375.000,-1.500")) << rows[1];
-  EXPECT_TRUE(rows[2].ends_with(",30.000,,,,")) << rows[2];  // untimed: empty
+  EXPECT_TRUE(rows[1].ends_with(",5125.000,0.250000,20375.000,-1.500,false,-12.250")) << rows[1];
+  EXPECT_TRUE(rows[2].ends_with(",30.000,,,,,true,")) << rows[2];  // untimed: empty; left out of the fit
 }
 
-TEST(GeoJson, SpeedModelClocksAndOrbitAreTrajectoryProperties) {
-  const json p = featuresOfKind(json::parse(write(writeGeoJson, withSpeedModel(), nullptr)), "trajectory").at(0).at("properties");
+TEST_F(GeoJson, SpeedModelClocksAndOrbitAreTrajectoryProperties) {
+  const json plain = trajectoryProperties(nullptr);
+  f = withSpeedModel();
+  const json p = trajectoryProperties(nullptr);
   EXPECT_EQ(p.at("velocityModel"), "exponential");
   EXPECT_DOUBLE_EQ(p.at("initialVelocity_m_s").get<double>(), 20500.0);
   EXPECT_DOUBLE_EQ(p.at("finalVelocity_m_s").get<double>(), 18250.0);
@@ -338,13 +361,13 @@ TEST(GeoJson, SpeedModelClocksAndOrbitAreTrajectoryProperties) {
   EXPECT_DOUBLE_EQ(p.at("radiantGeocentricRa").get<double>(), 121.5);
   EXPECT_DOUBLE_EQ(p.at("e").get<double>(), 0.625);
   EXPECT_DOUBLE_EQ(p.at("speed").get<double>(), 20000.0);  // the old figure stays
-  const json plain = featuresOfKind(json::parse(write(writeGeoJson, solved(), nullptr)), "trajectory").at(0).at("properties");
   EXPECT_FALSE(plain.contains("initialVelocity_m_s"));
   EXPECT_FALSE(plain.contains("radiantGeocentricRa"));
 }
 
-TEST(Kml, TrajectoryDescriptionHasTheSpeedsAndOrbit) {
-  const std::string kml = write(writeKml, withSpeedModel(), nullptr);
+TEST_F(Kml, TrajectoryDescriptionHasTheSpeedsAndOrbit) {
+  f = withSpeedModel();
+  const std::string kml = write(writeKml, f, nullptr);
   EXPECT_NE(kml.find("Velocity (Earth-fixed): initial 20.500 km/s, final 18.250 km/s, exponential deceleration"),
             std::string::npos) << kml;
   EXPECT_NE(kml.find("geocentric radiant RA 121.500 deg, Dec 19.750 deg, vG 18.500 km/s, a 2.5000 AU, e 0.62500"),

@@ -178,20 +178,30 @@ Solution withSpeedModelSpreads(Solution s) {
   return s;
 }
 
-Json json(const Event& e, const Solution& s, const OutputContext& context = {}) {
-  std::ostringstream out;
-  writeSolutionJson(out, e, s, context);
-  return Json::parse(out.str());
-}
+// Every report test starts from the two-station event and its hand-made trajectory
+// solution, changes what it is about, and reads the report back.
+class SolutionWriters : public ::testing::Test {
+ protected:
+  Json json(const OutputContext& context = {}) const {
+    std::ostringstream out;
+    writeSolutionJson(out, event, solution, context);
+    return Json::parse(out.str());
+  }
+  std::string text(const OutputContext& context = {}) const {
+    std::ostringstream out;
+    writeSolutionText(out, event, solution, context);
+    return out.str();
+  }
 
-std::string text(const Event& e, const Solution& s, const OutputContext& context = {}) {
-  std::ostringstream out;
-  writeSolutionText(out, e, s, context);
-  return out.str();
-}
+  Event event = twoStations();
+  Solution solution = trajectorySolution();
+};
 
-TEST(SolutionJson, CarriesEveryFigureInItsPlace) {
-  const Json j = json(twoStations(), trajectorySolution());
+class SolutionJson : public SolutionWriters {};
+class SolutionText : public SolutionWriters {};
+
+TEST_F(SolutionJson, CarriesEveryFigureInItsPlace) {
+  const Json j = json();
   EXPECT_EQ(j["format"], "sightline-solution");
   EXPECT_EQ(j["version"], 1);
   EXPECT_EQ(j["status"], "trajectory");
@@ -225,8 +235,8 @@ TEST(SolutionJson, CarriesEveryFigureInItsPlace) {
   EXPECT_EQ(j["warningCodes"], Json({"residual-over-3-sigma"}));
 }
 
-TEST(SolutionJson, SightingWithoutAPointHasNullsNotNumbers) {
-  const Json s = json(twoStations(), trajectorySolution())["sightings"][3];
+TEST_F(SolutionJson, SightingWithoutAPointHasNullsNotNumbers) {
+  const Json s = json()["sightings"][3];
   EXPECT_TRUE(s["latitude"].is_null());
   EXPECT_TRUE(s["height"].is_null());
   EXPECT_TRUE(s["range"].is_null());
@@ -234,27 +244,27 @@ TEST(SolutionJson, SightingWithoutAPointHasNullsNotNumbers) {
   EXPECT_EQ(s["refraction"], 12.5);
 }
 
-TEST(SolutionJson, NoTrajectoryIsNullAndNoSpeedIsNull) {
-  Solution s = trajectorySolution();
-  s.trajectory->speed.reset();
-  EXPECT_TRUE(json(twoStations(), s)["trajectory"]["speed"].is_null());
-  s.trajectory.reset();
-  s.status = SolveStatus::PointsOnly;
-  const Json j = json(twoStations(), s);
+TEST_F(SolutionJson, NoTrajectoryIsNullAndNoSpeedIsNull) {
+  solution.trajectory->speed.reset();
+  EXPECT_TRUE(json()["trajectory"]["speed"].is_null());
+  solution.trajectory.reset();
+  solution.status = SolveStatus::PointsOnly;
+  const Json j = json();
   EXPECT_TRUE(j["trajectory"].is_null());
   EXPECT_EQ(j["status"], "points-only");
 }
 
-TEST(SolutionJson, StatusNames) {
-  Solution s;
-  s.status = SolveStatus::TooFewStations;
-  EXPECT_EQ(json(twoStations(), s)["status"], "too-few-stations");
-  s.status = SolveStatus::NoGeometry;
-  EXPECT_EQ(json(twoStations(), s)["status"], "no-geometry");
+TEST_F(SolutionJson, StatusNames) {
+  solution = Solution{};
+  solution.status = SolveStatus::TooFewStations;
+  EXPECT_EQ(json()["status"], "too-few-stations");
+  solution.status = SolveStatus::NoGeometry;
+  EXPECT_EQ(json()["status"], "no-geometry");
 }
 
-TEST(SolutionJson, UncertaintiesAppearBesideTheirFigures) {
-  const Json j = json(twoStations(), withUncertainties(trajectorySolution()));
+TEST_F(SolutionJson, UncertaintiesAppearBesideTheirFigures) {
+  solution = withUncertainties(solution);
+  const Json j = json();
   const Json& begin = j["trajectory"]["begin"];
   EXPECT_EQ(begin["sigma"], Json({{"east", 11.0}, {"north", 22.0}, {"up", 33.0}}));
   EXPECT_EQ(begin["covariance"], Json({{121.0, 1.0, 2.0}, {1.0, 484.0, 3.0}, {2.0, 3.0, 1089.0}}));
@@ -269,13 +279,13 @@ TEST(SolutionJson, UncertaintiesAppearBesideTheirFigures) {
   EXPECT_EQ(j["monteCarlo"], Json({{"draws", 1000}, {"failed", 7}, {"seed", 42}}));
 }
 
-TEST(SolutionJson, HeightAboveSeaLevelComesFromTheGeoid) {
+TEST_F(SolutionJson, HeightAboveSeaLevelComesFromTheGeoid) {
   std::string message;
   const std::unique_ptr<Geoid> geoid = Geoid::open(message);
   if (!geoid) GTEST_SKIP() << "no geoid grid: " << message;
   OutputContext context;
   context.geoid = geoid.get();
-  const Json j = json(twoStations(), trajectorySolution(), context);
+  const Json j = json(context);
   const double n = geoid->undulation(47.6, 11.9);
   ASSERT_TRUE(std::isfinite(n));
   EXPECT_GT(n, 40.0);  // the geoid lies about 47 m above the ellipsoid in southern Germany
@@ -285,8 +295,9 @@ TEST(SolutionJson, HeightAboveSeaLevelComesFromTheGeoid) {
   EXPECT_TRUE(j["sightings"][0].contains("heightMsl"));
 }
 
-TEST(SolutionJson, SpeedModelInMetresPerSecondWithTimesAndStationNames) {
-  const Json j = json(twoStations(), withSpeedModel(trajectorySolution()));
+TEST_F(SolutionJson, SpeedModelInMetresPerSecondWithTimesAndStationNames) {
+  solution = withSpeedModel(solution);
+  const Json j = json();
   const Json& v = j["trajectory"]["velocity"];
   EXPECT_EQ(v["initial"], 21500.0);  // m/s, not km/s
   EXPECT_EQ(v["final"], 17250.0);
@@ -309,8 +320,9 @@ TEST(SolutionJson, SpeedModelInMetresPerSecondWithTimesAndStationNames) {
   EXPECT_EQ(clocks[1]["fitted"], false);
 }
 
-TEST(SolutionJson, AlongTrackFiguresPerSightingAreNullWithoutATime) {
-  const Json j = json(twoStations(), withSpeedModel(trajectorySolution()));
+TEST_F(SolutionJson, AlongTrackFiguresPerSightingAreNullWithoutATime) {
+  solution = withSpeedModel(solution);
+  const Json j = json();
   const Json& timed = j["sightings"][1];
   EXPECT_EQ(timed["length"], 21000.0);
   EXPECT_EQ(timed["timeFromBegin"], 1.25);
@@ -322,8 +334,8 @@ TEST(SolutionJson, AlongTrackFiguresPerSightingAreNullWithoutATime) {
   }
 }
 
-TEST(SolutionJson, WithoutSpeedModelOrOrbitTheKeysAreNull) {
-  const Json j = json(twoStations(), trajectorySolution());
+TEST_F(SolutionJson, WithoutSpeedModelOrOrbitTheKeysAreNull) {
+  const Json j = json();
   EXPECT_TRUE(j["trajectory"]["velocity"].is_null());
   EXPECT_EQ(j["trajectory"]["clockOffsets"], Json::array());
   ASSERT_TRUE(j.contains("orbit"));
@@ -331,8 +343,9 @@ TEST(SolutionJson, WithoutSpeedModelOrOrbitTheKeysAreNull) {
   EXPECT_TRUE(j["sightings"][0]["lag"].is_null());
 }
 
-TEST(SolutionJson, OrbitHasItsReferencePointTimeAndFigures) {
-  const Json o = json(twoStations(), withSpeedModel(trajectorySolution()))["orbit"];
+TEST_F(SolutionJson, OrbitHasItsReferencePointTimeAndFigures) {
+  solution = withSpeedModel(solution);
+  const Json o = json()["orbit"];
   EXPECT_EQ(o["time"], "2026-11-14T21:03:47.25Z");
   EXPECT_EQ(o["point"], Json({{"latitude", 47.6}, {"longitude", 11.9}, {"height", 88000.3}}));
   EXPECT_EQ(o["vGeocentric"], 18500.0);
@@ -344,8 +357,9 @@ TEST(SolutionJson, OrbitHasItsReferencePointTimeAndFigures) {
   EXPECT_FALSE(o.contains("sigma"));
 }
 
-TEST(SolutionJson, MonteCarloSpreadsOfSpeedModelClocksAndOrbit) {
-  const Json j = json(twoStations(), withSpeedModelSpreads(withSpeedModel(trajectorySolution())));
+TEST_F(SolutionJson, MonteCarloSpreadsOfSpeedModelClocksAndOrbit) {
+  solution = withSpeedModelSpreads(withSpeedModel(solution));
+  const Json j = json();
   const Json& v = j["trajectory"]["velocity"];
   EXPECT_EQ(v["sigma"], Json({{"initial", 125.0}, {"final", 250.0}, {"a1", 5.0}, {"a2", 0.5}}));
   EXPECT_EQ(v["interval95"]["initial"], Json({21250.0, 21750.0}));
@@ -363,8 +377,9 @@ TEST(SolutionJson, MonteCarloSpreadsOfSpeedModelClocksAndOrbit) {
   EXPECT_TRUE(sigma["period"].is_null());
 }
 
-TEST(SolutionText, ShowsTheSpeedModelClocksAndOrbitAfterTheTrajectory) {
-  const std::string t = text(twoStations(), withSpeedModel(trajectorySolution()));
+TEST_F(SolutionText, ShowsTheSpeedModelClocksAndOrbitAfterTheTrajectory) {
+  solution = withSpeedModel(solution);
+  const std::string t = text();
   const std::vector<std::string> inOrder{
       "speed    21.000 km/s",
       "Velocity (Earth-fixed, along the trajectory)",
@@ -391,10 +406,10 @@ TEST(SolutionText, ShowsTheSpeedModelClocksAndOrbitAfterTheTrajectory) {
   EXPECT_EQ(t.find("±"), std::string::npos);
 }
 
-TEST(SolutionText, SpreadsOfTheSpeedModelClocksAndOrbit) {
-  Solution s = withSpeedModelSpreads(withSpeedModel(trajectorySolution()));
-  s.trajectory->uncertainty = TrajectoryUncertainty{0.125, 0.25, 150.0, 375.0};
-  const std::string t = text(twoStations(), s);
+TEST_F(SolutionText, SpreadsOfTheSpeedModelClocksAndOrbit) {
+  solution = withSpeedModelSpreads(withSpeedModel(solution));
+  solution.trajectory->uncertainty = TrajectoryUncertainty{0.125, 0.25, 150.0, 375.0};
+  const std::string t = text();
   for (const char* part : {"initial  21.500 ± 0.125 km/s", "final    17.250 ± 0.250 km/s", "average  21.000 ± 0.375 km/s",
                            "a1 25 ± 5 m, a2 4 ± 0.5 1/s", "-0.125 ± 0.031 s  fitted", "geocentric (vG) 18.500 km/s ± 0.150 km/s",
                            "Dec +19.750° ± 0.250°", "e 0.62500 ± 0.00781", "Q 4.0625 AU  period"}) {
@@ -402,17 +417,17 @@ TEST(SolutionText, SpreadsOfTheSpeedModelClocksAndOrbit) {
   }
 }
 
-TEST(SolutionText, ConstantSpeedModelSaysSo) {
-  Solution s = withSpeedModel(trajectorySolution());
-  s.trajectory->velocity->model = VelocityModel::Constant;
-  const std::string t = text(twoStations(), s);
+TEST_F(SolutionText, ConstantSpeedModelSaysSo) {
+  solution = withSpeedModel(solution);
+  solution.trajectory->velocity->model = VelocityModel::Constant;
+  const std::string t = text();
   EXPECT_NE(t.find("model    constant speed"), std::string::npos) << t;
   EXPECT_EQ(t.find("exponential"), std::string::npos) << t;
-  EXPECT_EQ(json(twoStations(), s)["trajectory"]["velocity"]["model"], "constant");
+  EXPECT_EQ(json()["trajectory"]["velocity"]["model"], "constant");
 }
 
-TEST(SolutionText, ShowsTheFiguresInKilometresAndDegrees) {
-  const std::string t = text(twoStations(), trajectorySolution());
+TEST_F(SolutionText, ShowsTheFiguresInKilometresAndDegrees) {
+  const std::string t = text();
   EXPECT_NE(t.find("Test fireball"), std::string::npos);
   EXPECT_NE(t.find("Status: trajectory found"), std::string::npos);
   EXPECT_NE(t.find("begin    height 88.000 km  latitude 47.60000  longitude 11.90000"), std::string::npos) << t;
@@ -428,8 +443,9 @@ TEST(SolutionText, ShowsTheFiguresInKilometresAndDegrees) {
   EXPECT_EQ(t.find("Monte Carlo"), std::string::npos);
 }
 
-TEST(SolutionText, ShowsSpreadsAndDrawCountsWhenThereAreAny) {
-  const std::string t = text(twoStations(), withUncertainties(trajectorySolution()));
+TEST_F(SolutionText, ShowsSpreadsAndDrawCountsWhenThereAreAny) {
+  solution = withUncertainties(solution);
+  const std::string t = text();
   EXPECT_NE(t.find("height 88.000 ± 0.033 km  latitude 47.60000 ± 22 m  longitude 11.90000 ± 11 m"), std::string::npos) << t;
   EXPECT_NE(t.find("azimuth 148.780 ± 0.125 deg, elevation 36.815 ± 0.250 deg"), std::string::npos) << t;
   EXPECT_NE(t.find("length   68.815 ± 0.150 km"), std::string::npos) << t;
@@ -437,15 +453,50 @@ TEST(SolutionText, ShowsSpreadsAndDrawCountsWhenThereAreAny) {
   EXPECT_NE(t.find("1000 Monte Carlo draws, 7 failed, seed 42"), std::string::npos) << t;
 }
 
-TEST(SolutionText, WithoutTrajectoryOrTimesSaysSo) {
-  Solution s = trajectorySolution();
-  s.trajectory->speed.reset();
-  EXPECT_NE(text(twoStations(), s).find("speed    not known"), std::string::npos);
-  s.trajectory.reset();
-  s.status = SolveStatus::PointsOnly;
-  const std::string t = text(twoStations(), s);
+TEST_F(SolutionText, WithoutTrajectoryOrTimesSaysSo) {
+  solution.trajectory->speed.reset();
+  EXPECT_NE(text().find("speed    not known"), std::string::npos);
+  solution.trajectory.reset();
+  solution.status = SolveStatus::PointsOnly;
+  const std::string t = text();
   EXPECT_EQ(t.find("Trajectory\n"), std::string::npos);
   EXPECT_NE(t.find("Status: points found, but no trajectory"), std::string::npos) << t;
+}
+
+}  // namespace
+}  // namespace sightline
+
+namespace sightline {
+namespace {
+
+// The stations' sigmas and the sightings left out of the fit: JSON keys, the text's line and table.
+Solution withNoise(Solution s) {
+  s.stationSigmas = {StationSigma{0, 0.0025, SigmaSource::Estimated, 0.00245},
+                     StationSigma{1, 0.05, SigmaSource::Stated, std::nullopt}};
+  s.sightings[2].excluded = true;
+  s.sightings[1].alongTrackResidual = -7.5;
+  return s;
+}
+
+TEST(SolutionJson, StationSigmasAndExcludedSightings) {
+  const Json j = json(twoStations(), withNoise(trajectorySolution()));
+  ASSERT_EQ(j["stationSigmas"].size(), 2u);
+  EXPECT_EQ(j["stationSigmas"][0], Json({{"station", "Alpha & \"Co\""}, {"sigma", 0.0025}, {"source", "estimated"},
+                                         {"residualRms", 0.00245}}));
+  EXPECT_EQ(j["stationSigmas"][1]["source"], "stated");
+  EXPECT_TRUE(j["stationSigmas"][1]["residualRms"].is_null());
+  EXPECT_EQ(j["sightings"][2]["excluded"], true);
+  EXPECT_EQ(j["sightings"][0]["excluded"], false);
+  EXPECT_EQ(j["sightings"][1]["alongTrackResidual"], -7.5);
+  EXPECT_TRUE(j["sightings"][0]["alongTrackResidual"].is_null());
+}
+
+TEST(SolutionText, SaysWhichSigmasAndMarksExcludedSightings) {
+  const std::string t = text(twoStations(), withNoise(trajectorySolution()));
+  EXPECT_NE(t.find("Sigmas: stated (1 station); estimated from the residuals (1 station)\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("      9.0  estimated  residual RMS 8.8\n"), std::string::npos) << t;  // arcseconds
+  EXPECT_NE(t.find("    180.0  stated     residual RMS -\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("(left out of the fit)"), std::string::npos) << t;
 }
 
 }  // namespace

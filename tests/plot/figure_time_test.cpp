@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,9 @@ struct Deceleration {
   std::string name;
   Flight flight;
 };
+
+// Listings show the case's name, never its bytes.
+[[maybe_unused]] void PrintTo(const Deceleration& d, std::ostream* os) { *os << d.name; }
 
 class KnownSpeed : public ::testing::TestWithParam<Deceleration> {};
 

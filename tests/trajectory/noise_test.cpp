@@ -14,6 +14,7 @@
 
 #include "earth/frames.hpp"
 #include "geometry/angles.hpp"
+#include "gravity_forward_model.hpp"
 #include "support/readable_name.hpp"
 #include "trajectory/f_test.hpp"
 #include "trajectory/noise.hpp"
@@ -286,6 +287,40 @@ TEST(ModelChoice, TheFallbackSaysWhichTestAndWhichValue) {
     EXPECT_NE(it->text.find("false-alarm rate of 0.001"), std::string::npos) << it->text;
   }
   EXPECT_GE(judged, 2);
+}
+
+// The same under gravity and the turning Earth (the forward model of gravity_forward_model.hpp,
+// fitted with the gravity model): a decelerating 3 s flight, 10 arcseconds of noise.
+forward::Flight gravityFlight(double a1) { return {{47.9, 11.5, 90000}, 1.79e9, 18000.0, 240.0, 40.0, a1, 1.5, 3.0}; }
+
+Event gravityEvent(double a1, std::uint64_t seed) {
+  const std::vector<forward::Camera> cams = {{"North", {48.3, 11.3, 500}, 25, 0.0, 1.0, 0.0},
+                                             {"South", {47.4, 11.2, 700}, 25, 0.05, 0.95, 0.3},
+                                             {"East", {47.8, 12.2, 400}, 50, 0.1, 0.9, -0.2}};
+  Event event = forward::eventOf(gravityFlight(a1), cams);
+  event.trajectoryModel = TrajectoryModel::Gravity;
+  std::mt19937_64 engine(seed);
+  for (std::size_t s = 0; s < cams.size(); ++s) addNoise(event, s, 10 * kArcsec, engine);
+  return event;
+}
+
+TEST(GravityModel, SigmasFromTheResidualsAndTheModelChoiceAtEveryScale) {
+  const Event noisy = gravityEvent(40.0, 31);
+  const Solution estimated = solve(noisy);
+  ASSERT_TRUE(estimated.trajectory && estimated.trajectory->velocity);
+  EXPECT_EQ(estimated.trajectory->model, TrajectoryModel::Gravity);
+  EXPECT_EQ(estimated.trajectory->velocity->model, VelocityModel::Exponential);
+  for (const StationSigma& sigma : estimated.stationSigmas) {
+    EXPECT_EQ(sigma.source, SigmaSource::Estimated);
+    EXPECT_NEAR(sigma.sigma, 10 * kArcsec, 2.5 * kArcsec) << sigma.station;
+  }
+  for (double stated : {1.0, 0.001, 0.3}) {  // 1 is 360 times the noise: grossly overstated
+    Event event = noisy;
+    event.sigma = stated;
+    const Solution solution = solve(event);
+    ASSERT_TRUE(solution.trajectory && solution.trajectory->velocity) << stated;
+    EXPECT_EQ(solution.trajectory->velocity->model, VelocityModel::Exponential) << "stated " << stated;
+  }
 }
 
 // ---------------------------------------------------------------- bad frames and bad stations
