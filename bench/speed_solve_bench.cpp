@@ -1,4 +1,4 @@
-// Cost of the speed model and clock offsets in solve(): one solve of
+// Cost of the speed model, the clock offsets and the gravity model in solve(): one solve of
 // examples/three-stations.json as given (timed: the deceleration fit, the
 // clock offsets and the orbit) against the same event with its sightings'
 // times removed (no speed model, no orbit); target: the timed solve within
@@ -47,9 +47,20 @@ void solveBench(benchmark::State& state, const Event& event) {
   for (auto _ : state) benchmark::DoNotOptimize(solve(event));
 }
 
-// Timed: straight line, speed model with clock offsets, per-sighting lengths, orbit.
+Event straight(Event event) {
+  event.trajectoryModel = TrajectoryModel::Straight;
+  return event;
+}
+
+// Timed, the gravity model (the default): straight line, speed model, then the joint fit with
+// gravity and the turning Earth, the model choice on its lengths, orbit. Target: within 3x
+// of the straight timed solve below.
 void BM_SolveThreeStationsTimed(benchmark::State& state) { solveBench(state, threeStations()); }
 BENCHMARK(BM_SolveThreeStationsTimed)->Unit(benchmark::kMicrosecond);
+
+// Timed, the straight line (the timed solve as it was before the gravity model).
+void BM_SolveThreeStationsTimedStraight(benchmark::State& state) { solveBench(state, straight(threeStations())); }
+BENCHMARK(BM_SolveThreeStationsTimedStraight)->Unit(benchmark::kMicrosecond);
 
 // The same sightings without times: the straight line only.
 void BM_SolveThreeStationsUntimed(benchmark::State& state) { solveBench(state, untimed(threeStations())); }
@@ -84,9 +95,8 @@ void BM_OrbitThreeStations(benchmark::State& state) {
 }
 BENCHMARK(BM_OrbitThreeStations)->Unit(benchmark::kMicrosecond);
 
-// 10,000 draws, each refitting the speed model (warm start) and the orbit; wall time.
-void BM_MonteCarlo10000ThreeStations(benchmark::State& state) {
-  const Event event = threeStations();
+// 10,000 draws, each refitting the gravity model (warm start) and the orbit; wall time.
+void monteCarloBench(benchmark::State& state, const Event& event) {
   if (event.stations.empty()) {
     state.SkipWithError("examples/three-stations.json could not be read");
     return;
@@ -101,6 +111,13 @@ void BM_MonteCarlo10000ThreeStations(benchmark::State& state) {
     benchmark::DoNotOptimize(s);
   }
 }
+void BM_MonteCarlo10000ThreeStations(benchmark::State& state) { monteCarloBench(state, threeStations()); }
 BENCHMARK(BM_MonteCarlo10000ThreeStations)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The same with the straight line in every draw, for the ratio.
+void BM_MonteCarlo10000ThreeStationsStraight(benchmark::State& state) {
+  monteCarloBench(state, straight(threeStations()));
+}
+BENCHMARK(BM_MonteCarlo10000ThreeStationsStraight)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

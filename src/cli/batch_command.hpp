@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/showers.hpp"
+
 namespace CLI {
 class App;
 class Option;
@@ -20,6 +22,7 @@ struct BatchOptions {
   int draws = -1;           ///< Monte Carlo draws per event; -1: as each event says
   std::uint64_t seed = 0;   ///< base of every event's seed, when `seedOption` was given
   std::string refraction;   ///< none|corrected|apparent; empty: as each event says
+  std::string trajectoryModel;  ///< gravity|straight; empty: as each event says
   std::string ecsvHeights = "msl";
   std::string shard;        ///< "I/N"; empty: every event
   bool resume = false;      ///< skip the events already recorded in the output
@@ -27,6 +30,7 @@ struct BatchOptions {
   std::string output = "-"; ///< results file (JSON Lines), "-": standard output
   std::vector<std::string> inputs;
   CLI::Option* seedOption = nullptr;
+  ShowerSettings showers;   ///< the shower table and the limits of the rule
 };
 
 /// Adds the `batch` subcommand to `app`, its options stored in `options`.

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "earth/geoid.hpp"
+#include "formats/photometry_writers.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -27,6 +28,8 @@ constexpr int kDegreeDecimals = 8;
 constexpr int kMetreDecimals = 3;
 /// Angles on the sky (azimuths, elevations, residuals in arcseconds) to 1e-6 of their unit.
 constexpr int kAngleDecimals = 6;
+/// Sigmas and residual RMS in degrees on the sky, to 1e-9 degree (4 microarcseconds).
+constexpr int kSigmaDecimals = 9;
 
 /// `value` rounded to `decimals` decimal places: the double nearest that
 /// decimal, so that it prints short (10.95, not 10.950000000000001).
@@ -187,14 +190,23 @@ void addOrbitProperties(json& properties, const Orbit& o) {
 
 namespace {
 
-/// The stations as point features: heights in metres above the ellipsoid and mean sea level.
-void addStationFeatures(json& features, const Event& event, const Geoid* geoid) {
-  for (const Station& station : event.stations) {
+/// The stations as point features: heights in metres above the ellipsoid and mean sea level;
+/// the sigma (degrees, per axis), its source and the residual RMS (degrees) of solve().
+void addStationFeatures(json& features, const Event& event, const Solution& solution, const Geoid* geoid) {
+  for (std::size_t s = 0; s < event.stations.size(); ++s) {
+    const Station& station = event.stations[s];
     const GeodeticPosition p = stationPosition(station, geoid);
-    features.push_back(feature(pointGeometry(p), json{{"kind", "station"},
-                                                      {"name", station.name},
-                                                      {"height", number(p.height, kMetreDecimals)},
-                                                      {"heightMsl", optionalNumber(stationSeaLevelHeight(station, geoid), kMetreDecimals)}}));
+    json properties{{"kind", "station"},
+                    {"name", station.name},
+                    {"height", number(p.height, kMetreDecimals)},
+                    {"heightMsl", optionalNumber(stationSeaLevelHeight(station, geoid), kMetreDecimals)}};
+    if (s < solution.stationSigmas.size()) {
+      const StationSigma& sigma = solution.stationSigmas[s];
+      properties["sigma"] = number(sigma.sigma, kSigmaDecimals);
+      properties["sigmaSource"] = sigmaSourceName(sigma.source);
+      properties["residualRms"] = optionalNumber(sigma.residualRms, kSigmaDecimals);
+    }
+    features.push_back(feature(pointGeometry(p), std::move(properties)));
   }
 }
 
@@ -210,7 +222,10 @@ void addSightLineFeatures(json& features, const Event& event, const Solution& so
                     {"time", sighting != nullptr && sighting->time ? json(formatIsoTime(*sighting->time)) : json(nullptr)},
                     {"range", number(r.range, kMetreDecimals)},
                     {"residual", number(r.residual, kAngleDecimals)},
-                    {"refraction", number(r.refraction, kAngleDecimals)}};
+                    {"refraction", number(r.refraction, kAngleDecimals)},
+                    {"excluded", r.excluded},
+                    {"alongTrackResidual", optionalNumber(r.alongTrackResidual, kAngleDecimals)}};
+    if (solution.photometry) properties.update(sightingMagnitudeProperties(sighting, r));
     features.push_back(feature(lineGeometry(stationPosition(station, geoid), r.point.position), std::move(properties)));
   }
 }
@@ -224,6 +239,9 @@ json trajectoryProperties(const Event& event, const Solution& solution, const Ge
                   {"length", number(t.length, kMetreDecimals)},
                   {"radiantAzimuth", number(t.radiantAzimuth, kAngleDecimals)},
                   {"radiantElevation", number(t.radiantElevation, kAngleDecimals)},
+                  {"endRadiantAzimuth", number(t.endRadiantAzimuth, kAngleDecimals)},
+                  {"endRadiantElevation", number(t.endRadiantElevation, kAngleDecimals)},
+                  {"model", trajectoryModelName(t.model)},
                   {"speed", optionalNumber(t.speed, kMetreDecimals)},
                   {"convergenceAngle", number(t.convergenceAngle, kAngleDecimals)},
                   {"passes", solution.passes},
@@ -240,6 +258,7 @@ json trajectoryProperties(const Event& event, const Solution& solution, const Ge
   }
   addVelocityProperties(properties, t, event);
   if (solution.orbit) addOrbitProperties(properties, solution.orbit->orbit);
+  if (solution.photometry) properties.update(photometryProperties(*solution.photometry, geoid));
   if (solution.monteCarlo) {
     properties["monteCarloDraws"] = solution.monteCarlo->draws;
     properties["monteCarloFailed"] = solution.monteCarlo->failed;
@@ -274,7 +293,7 @@ void addLabelledPointFeatures(json& features, const Event& event, const Solution
 void writeGeoJson(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
   const Geoid* geoid = context.geoid;
   json features = json::array();
-  addStationFeatures(features, event, geoid);
+  addStationFeatures(features, event, solution, geoid);
   addSightLineFeatures(features, event, solution, geoid);
   if (solution.trajectory) addTrajectoryFeatures(features, event, solution, geoid);
   addLabelledPointFeatures(features, event, solution, geoid);
@@ -431,6 +450,7 @@ std::string kmlTrajectoryText(const Solution& solution) {
                      " deg, elevation " + fixed(t.radiantElevation, 3) + " deg";
   if (t.speed) text += ", speed " + fixed(*t.speed / 1000.0, 3) + " km/s";
   text += ", convergence angle " + fixed(t.convergenceAngle, 2) + " deg";
+  if (t.model == TrajectoryModel::Gravity) text += ", model with gravity and the turning Earth";
   if (t.velocity) {
     text += "\nVelocity (Earth-fixed): initial " + fixed(t.velocity->initial / 1000.0, 3) + " km/s, final " +
             fixed(t.velocity->final / 1000.0, 3) + " km/s, " +
@@ -442,6 +462,7 @@ std::string kmlTrajectoryText(const Solution& solution) {
             fixed(o.radiantGeocentric.dec, 3) + " deg, vG " + fixed(o.vGeocentric / 1000.0, 3) + " km/s, a " +
             fixed(o.a, 4) + " AU, e " + fixed(o.e, 5) + ", i " + fixed(o.i, 3) + " deg";
   }
+  if (solution.photometry) text += "\n" + photometrySummary(*solution.photometry);
   return text;
 }
 
@@ -485,7 +506,8 @@ void addKmlLinesOfSight(pugi::xml_node document, const Event& event, const Solut
     const Sighting* sighting = r.sighting < station.sightings.size() ? &station.sightings[r.sighting] : nullptr;
     std::string name = station.name;
     if (sighting != nullptr && !sighting->label.empty()) name += " " + sighting->label;
-    const std::string text = "range " + fixed(r.range / 1000.0, 3) + " km, residual " + fixed(r.residual, 1) + " arcsec";
+    const std::string text = "range " + fixed(r.range / 1000.0, 3) + " km, residual " + fixed(r.residual, 1) + " arcsec" +
+                             (r.excluded ? ", left out of the fit" : "");
     const GeodeticPosition from = stationPosition(station, geoid);
     const std::optional<double> fromMsl = stationSeaLevelHeight(station, geoid);
     addLine(addPlacemark(lines, name, text), "lineOfSight", kmlCoordinate(from, fromMsl ? *fromMsl : from.height),
@@ -547,7 +569,9 @@ std::string csvOptional(const SightingResult* r, std::optional<double> SightingR
 void writeCsv(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
   const SightingIndex index(solution);
   out << "station,label,time,azimuth_deg,elevation_deg,latitude_deg,longitude_deg,height_m,height_msl_m,range_m,"
-         "residual_arcsec,refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m\n";
+         "residual_arcsec,refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m,excluded,"
+         "along_track_residual_arcsec"
+      << photometryCsvHeader() << '\n';
   for (std::size_t s = 0; s < event.stations.size(); ++s) {
     const Station& station = event.stations[s];
     for (std::size_t k = 0; k < station.sightings.size(); ++k) {
@@ -568,7 +592,9 @@ void writeCsv(std::ostream& out, const Event& event, const Solution& solution, c
       out << (r != nullptr ? csvNumber(r->refraction, 3) : std::string());
       out << ',' << csvOptional(r, &SightingResult::length, 3) << ',' << csvOptional(r, &SightingResult::timeFromBegin, 6)
           << ',' << csvOptional(r, &SightingResult::velocity, 3) << ',' << csvOptional(r, &SightingResult::lag, 3)
-          << '\n';
+          << ',' << (r != nullptr ? (r->excluded ? "true" : "false") : "") << ','
+          << csvOptional(r, &SightingResult::alongTrackResidual, 3)
+          << photometryCsvFields(sighting, r) << '\n';
     }
   }
 }

@@ -11,6 +11,7 @@
 #include "common/text.hpp"
 #include "earth/geoid.hpp"
 #include "formats/orbit_writers.hpp"
+#include "formats/photometry_writers.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -127,7 +128,7 @@ Json clockOffsetsJson(const std::vector<StationClock>& clocks, const Event& even
 
 // The top-level "orbit": orbitJson() and, after a Monte Carlo run, the 1-sigma of each figure.
 Json solvedOrbitJson(const SolvedOrbit& o) {
-  Json j = orbitJson(o.orbit, o.point, o.time);
+  Json j = orbitJson(o.orbit, o.point, o.time, o.shower);
   if (o.sigma) {
     Json sigma = orbitJson(*o.sigma, o.point, o.time);
     sigma.erase("time");
@@ -143,6 +144,8 @@ Json trajectoryJson(const Trajectory& t, const Event& event, const OutputContext
   j["end"] = pointJson(t.end, context);
   j["length"] = number(t.length);
   j["radiant"] = Json{{"azimuth", number(t.radiantAzimuth)}, {"elevation", number(t.radiantElevation)}};
+  j["endRadiant"] = Json{{"azimuth", number(t.endRadiantAzimuth)}, {"elevation", number(t.endRadiantElevation)}};
+  j["model"] = trajectoryModelName(t.model);
   j["speed"] = t.speed ? number(*t.speed) : Json(nullptr);
   j["convergenceAngle"] = number(t.convergenceAngle);
   if (t.uncertainty) {
@@ -231,7 +234,7 @@ void writeClockOffsetsText(std::ostream& out, const Event& event, const Trajecto
 void writeSolvedOrbitText(std::ostream& out, const SolvedOrbit& o) {
   out << "\nOrbit (from the begin point at " << formatIsoTime(o.time)
       << " with the initial velocity; UT1 taken as UTC, no polar motion, TDB as TT)\n";
-  writeOrbitFigures(out, o.orbit, "  ", o.sigma ? &*o.sigma : nullptr);
+  writeOrbitFigures(out, o.orbit, "  ", o.sigma ? &*o.sigma : nullptr, &o.shower);
 }
 
 // The labelled points: label, position (see pointJson), the stations that saw them, miss distances (m).
@@ -277,9 +280,51 @@ Json sightingsJson(const Event& event, const Solution& solution, const OutputCon
     s["timeFromBegin"] = optionalNumber(r.timeFromBegin);
     s["velocity"] = optionalNumber(r.velocity);
     s["lag"] = optionalNumber(r.lag);
+    s["excluded"] = r.excluded;
+    s["alongTrackResidual"] = optionalNumber(r.alongTrackResidual);
+    s.update(sightingMagnitudesJson(given, r));
     sightings.push_back(s);
   }
   return sightings;
+}
+
+// Per station: its sigma (degrees, per axis), where it comes from and its residual RMS (degrees, per axis, or null).
+Json stationSigmasJson(const Event& event, const Solution& solution) {
+  Json list = Json::array();
+  for (const StationSigma& s : solution.stationSigmas) {
+    list.push_back(Json{{"station", stationName(event, s.station)},
+                        {"sigma", number(s.sigma)},
+                        {"source", sigmaSourceName(s.source)},
+                        {"residualRms", optionalNumber(s.residualRms)}});
+  }
+  return list;
+}
+
+// "Sigmas: estimated from the residuals (3 stations)", the sources in a fixed order with their counts.
+void writeSigmaLine(std::ostream& out, const Solution& solution) {
+  if (solution.stationSigmas.empty()) return;
+  const std::pair<SigmaSource, const char*> sources[] = {{SigmaSource::Stated, "stated"},
+                                                         {SigmaSource::Estimated, "estimated from the residuals"},
+                                                         {SigmaSource::Pooled, "pooled from the stations with 6 or more sightings"},
+                                                         {SigmaSource::Default, "the default 0.05 deg"}};
+  std::string line;
+  for (const auto& [source, text] : sources) {
+    std::size_t count = 0;
+    for (const StationSigma& s : solution.stationSigmas) count += s.source == source ? 1 : 0;
+    if (count == 0) continue;
+    line += (line.empty() ? "" : "; ") + std::string(text) + formatted(" (%zu station%s)", count, count == 1 ? "" : "s");
+  }
+  out << "Sigmas: " << line << '\n';
+}
+
+// Each station's sigma and residual RMS (arcseconds on the sky, per axis).
+void writeStationSigmasText(std::ostream& out, const Event& event, const Solution& solution) {
+  if (solution.stationSigmas.empty()) return;
+  out << "\nStation sigmas (arcseconds on the sky, per axis; residual RMS over the sightings in the fit)\n";
+  for (const StationSigma& s : solution.stationSigmas) {
+    out << formatted("  %-24s %8.1f  %-9s", stationName(event, s.station).c_str(), s.sigma * 3600.0, sigmaSourceName(s.source));
+    out << (s.residualRms ? formatted("  residual RMS %.1f", *s.residualRms * 3600.0) : std::string("  residual RMS -")) << '\n';
+  }
 }
 
 // The title, status and counts above the figures.
@@ -293,6 +338,7 @@ void writeSolutionHeader(std::ostream& out, const Event& event, const Solution& 
   out << formatted("Stations: %zu, sightings: %zu, refraction: %s, passes: %d\n", event.stations.size(), sightingCount,
                 refractionName(event.refraction), solution.passes);
   out << "Positions: geodetic WGS84 latitude and longitude in degrees, heights above the ellipsoid.\n";
+  writeSigmaLine(out, solution);
 }
 
 // The trajectory: begin and end points, radiant (degrees), length (km), speed (km/s), convergence
@@ -315,6 +361,11 @@ void writeTrajectoryText(std::ostream& out, const Event& event, const Trajectory
     out << "  speed    not known (the sightings carry no times)\n";
   }
   out << formatted("  convergence angle %.2f deg (largest of the station pairs)\n", t.convergenceAngle);
+  if (t.model == TrajectoryModel::Gravity) {
+    out << "  model    gravity and the turning Earth (begin, end and points where the fireball was at their corrected times)\n";
+    out << formatted("  end radiant azimuth %.3f deg, elevation %.3f deg (where it came from, seen at the end point)\n",
+                     t.endRadiantAzimuth, t.endRadiantElevation);
+  }
   if (t.velocity) writeVelocityText(out, event, *t.velocity, u ? u->speed : std::nullopt);
   writeClockOffsetsText(out, event, t);
 }
@@ -355,7 +406,7 @@ void writeSightingsText(std::ostream& out, const Event& event, const Solution& s
     if (r.hasPoint) {
       out << formatted("  %-24s %-10s %10.3f %10.1f %10.1f  ", stationName(event, r.station).c_str(), label.c_str(),
                     r.range / kMetresPerKilometre, unsignedZero(r.residual, 1), unsignedZero(r.refraction, 1))
-          << pointText(r.point, context) << '\n';
+          << pointText(r.point, context) << (r.excluded ? "  (left out of the fit)" : "") << '\n';
     } else {
       out << formatted("  %-24s %-10s %10s %10s %10.1f  no point\n", stationName(event, r.station).c_str(),
                     label.c_str(), "-", "-", unsignedZero(r.refraction, 1));
@@ -372,6 +423,7 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
   j["status"] = statusKey(solution.status);
   j["trajectory"] = solution.trajectory ? trajectoryJson(*solution.trajectory, event, context) : Json(nullptr);
   j["orbit"] = solution.orbit ? solvedOrbitJson(*solution.orbit) : Json(nullptr);
+  j["photometry"] = photometryJson(solution.photometry, context);
 
   j["points"] = labelledPointsJson(event, solution, context);
   j["sightings"] = sightingsJson(event, solution, context);
@@ -382,6 +434,7 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
                          {"convergenceAngle", number(pair.convergenceAngle)}});
   }
   j["stationPairs"] = pairs;
+  j["stationSigmas"] = stationSigmasJson(event, solution);
   j["passes"] = solution.passes;
   j["warnings"] = warningTexts(solution.warnings);
   j["warningCodes"] = warningCodes(solution.warnings);
@@ -397,7 +450,9 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
   writeSolutionHeader(out, event, solution, context);
   if (solution.trajectory) writeTrajectoryText(out, event, *solution.trajectory, context);
   if (solution.orbit) writeSolvedOrbitText(out, *solution.orbit);
+  writePhotometryText(out, solution.photometry, context);
   writeStationPairsText(out, event, solution);
+  writeStationSigmasText(out, event, solution);
   writeLabelledPointsText(out, event, solution, context);
   writeSightingsText(out, event, solution, context);
 

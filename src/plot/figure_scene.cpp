@@ -332,6 +332,7 @@ void addResiduals(const Event& event, const Solution& solution, FigureScene& sce
     point.x = allTimed ? *sightingTime(event, r.station, r.sighting) - *firstShown : static_cast<double>(i + 1);
     point.residual = r.residual;
     point.sigma = std::isfinite(r.sigma) ? r.sigma * kArcsecPerDegree : 0.0;
+    point.excluded = r.excluded;
     scene.residuals.push_back(point);
   }
   scene.residualsAgainstTime = allTimed && !scene.residuals.empty();
@@ -523,6 +524,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
     addLineCaption(event, solution, geoid, scene);
   else
     addPointsCaption(solution, scene);
+  addLightCurve(solution, scene);
   addCaptionTail(solution, scene);
   return scene;
 }

@@ -113,6 +113,28 @@ void drawResidualBands(cairo_t* cr, const FigureScene& scene, const ResidualFram
   }
 }
 
+// A sighting left out of the fit: a cross of radius r (pixels) in its station's colour.
+void drawExcludedMarker(cairo_t* cr, std::size_t station, double x, double y, double r) {
+  setStation(cr, station, 1.0);
+  cairo_set_line_width(cr, 1.5);
+  cairo_move_to(cr, x - r, y - r);
+  cairo_line_to(cr, x + r, y + r);
+  cairo_move_to(cr, x - r, y + r);
+  cairo_line_to(cr, x + r, y - r);
+  cairo_stroke(cr);
+}
+
+// The remark in the panel's corner: the band beyond the frame, the crosses of excluded sightings.
+std::string cornerRemark(const FigureScene& scene, const ResidualFrame& frame) {
+  std::string remark;
+  if (frame.bandCut)
+    remark = "\u00b11\u03c3 = " + number(frame.widest, frame.widest < 10.0 ? 1 : 0) + " arcsec, beyond the frame";
+  const bool excluded = std::any_of(scene.residuals.begin(), scene.residuals.end(),
+                                    [](const ResidualPoint& p) { return p.excluded; });
+  if (excluded) remark += (remark.empty() ? "" : "; ") + std::string("\u00d7 left out of the fit");
+  return remark;
+}
+
 }  // namespace
 
 void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene) {
@@ -133,11 +155,14 @@ void drawResiduals(cairo_t* cr, const FigureLayout& layout, const FigureScene& s
   clipTo(cr, f);
   drawResidualBands(cr, scene, frame);
   if (!empty) drawLevel(cr, f, y, 0.0);
-  for (const ResidualPoint& p : scene.residuals) drawStationMarker(cr, p.station, x(p.x), y(p.residual), kPointRadius, true);
+  for (const ResidualPoint& p : scene.residuals) {
+    if (p.excluded) drawExcludedMarker(cr, p.station, x(p.x), y(p.residual), kPointRadius);
+    else drawStationMarker(cr, p.station, x(p.x), y(p.residual), kPointRadius, true);
+  }
   cairo_restore(cr);
   if (scene.residuals.empty()) drawEmpty(cr, f, scene.residualNote);
-  if (frame.bandCut)
-    drawCornerRemark(cr, f, "\u00b11\u03c3 = " + number(frame.widest, frame.widest < 10.0 ? 1 : 0) + " arcsec, beyond the frame");
+  const std::string remark = cornerRemark(scene, frame);
+  if (!remark.empty()) drawCornerRemark(cr, f, remark);
   drawFrame(cr, f);
   drawAxes(cr, f, x, y, scene.residualsAgainstTime ? "time since the first sighting (s)" : "sighting number",
            "residual (arcsec)", empty ? 0 : 8, empty ? 0 : 6, xMinStep);

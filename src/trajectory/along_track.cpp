@@ -27,7 +27,7 @@ AlongTrack alongTrack(const PreparedEvent& event, const CoreResult& core, double
   if (!core.hasLine) return track;
   for (std::size_t i = 0; i < event.sightings.size(); ++i) {
     const PreparedSighting& s = event.sightings[i];
-    if (!s.time || !std::isfinite(*s.time) || !core.hasPoint[i]) continue;
+    if (!s.time || !std::isfinite(*s.time) || !core.hasPoint[i] || s.excluded) continue;
     const double length = dot(core.points[i] - core.begin, core.direction);
     const double sine = cross(core.directions[i], core.direction).length();
     const double sigma = s.sigma * std::fabs(core.range[i]) / std::max(sine, kMinimumSine);

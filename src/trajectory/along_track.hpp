@@ -27,7 +27,7 @@ struct AlongTrack {
 /// The earliest time (s since 1970 UTC) of the event's sightings, if any is timed.
 std::optional<double> earliestTime(const PreparedEvent& event);
 
-/// The along-track places of `core`'s timed sightings (empty without a trajectory line).
+/// The along-track places of `core`'s timed sightings in the fit (empty without a trajectory line).
 /// Given: the prepared event, one inner solve, the epoch (s since 1970 UTC).
 /// Returned: per timed sighting with a point, its length from core.begin along
 /// core.direction (m) and its along-track 1 sigma (m): the angular sigma times

@@ -18,6 +18,7 @@
 
 #include "common/diagnostics.hpp"
 #include "earth/frames.hpp"
+#include "trajectory/luminous_efficiency.hpp"
 #include "trajectory/velocity.hpp"
 
 namespace sightline {
@@ -54,6 +55,12 @@ struct Station {
   std::vector<Sighting> sightings;
 };
 
+/// Which motion solve() fits to a timed event (event key "trajectoryModel").
+enum class TrajectoryModel {
+  Gravity,   ///< gravity and the turning Earth (trajectory/gravity_fit.hpp); untimed events stay straight
+  Straight,  ///< one straight line in the Earth-fixed frame
+};
+
 /// Settings of the Monte Carlo uncertainty estimate (0 draws: none).
 struct MonteCarloOptions {
   int draws = 0;
@@ -69,7 +76,9 @@ struct Event {
   std::string name;                     ///< optional
   std::optional<double> time;           ///< seconds since 1970-01-01T00:00:00Z (UTC)
   Refraction refraction = Refraction::Corrected;
-  double sigma = kDefaultSigmaDegrees;  ///< degrees on the sky, default of every sighting
+  /// Degrees on the sky, default of every sighting; empty when the event states none (then
+  /// kDefaultSigmaDegrees until solve() estimates the stations' sigmas from their residuals).
+  std::optional<double> sigma;
   std::vector<Station> stations;
   MonteCarloOptions monteCarlo;
   /// Triangulate sightings that share a label at two or more stations as one point.
@@ -79,15 +88,28 @@ struct Event {
   /// Fit each station's clock offset with the speed model ("fit"), or take the
   /// clocks as synchronised ("none").
   ClockOffsetMode clockOffsets = ClockOffsetMode::Fit;
+  /// The motion fitted to timed sightings.
+  TrajectoryModel trajectoryModel = TrajectoryModel::Gravity;
+  /// The luminous efficiency of the photometric mass (trajectory/photometry.hpp).
+  LuminousEfficiency luminousEfficiency;
 };
 
-/// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`.
+/// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`:
+/// the sighting's, else the station's, else the event's, else kDefaultSigmaDegrees.
 double sightingSigma(const Event& event, std::size_t s, std::size_t k);
+
+/// Whether sighting `k` of station `s` has a stated sigma (its own, its station's or the event's).
+bool sigmaStated(const Event& event, std::size_t s, std::size_t k);
 
 /// "none", "corrected" or "apparent".
 const char* refractionName(Refraction refraction);
 /// The refraction handling named `name` ("none", "corrected", "apparent"), if any.
 std::optional<Refraction> refractionFromName(const std::string& name);
+
+/// "gravity" or "straight".
+const char* trajectoryModelName(TrajectoryModel model);
+/// The trajectory model named `name` ("gravity", "straight"), if any.
+std::optional<TrajectoryModel> trajectoryModelFromName(const std::string& name);
 
 /// An event read from a file, or why it could not be.
 struct EventReadResult {

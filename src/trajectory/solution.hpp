@@ -12,7 +12,10 @@
 
 #include "geometry/vector3.hpp"
 #include "orbit/orbit.hpp"
+#include "orbit/showers.hpp"
 #include "trajectory/event.hpp"
+#include "trajectory/noise.hpp"
+#include "trajectory/photometry.hpp"
 #include "trajectory/velocity.hpp"
 
 namespace sightline {
@@ -68,6 +71,8 @@ struct SightingResult {
   /// position at this sighting's time, + in the direction of flight); timed sightings with a speed model only
   std::optional<double> alongTrackResidual;
   bool excluded = false;      ///< left out of the fit (a bad frame or a bad station); its point and residuals are still given
+  /// the apparent magnitude reduced to 100 km (trajectory/photometry.hpp); sightings with a magnitude and a point only
+  std::optional<double> absoluteMagnitude;
 };
 
 /// A point triangulated from sightings with the same label at two or more stations.
@@ -138,14 +143,19 @@ struct StationClock {
   std::optional<Interval> interval;  ///< s, 95% interval over the draws
 };
 
-/// The straight trajectory.
+/// The trajectory: a straight line, or (model Gravity) the path of a body under gravity above
+/// the turning Earth, whose begin, end and sighting points are Earth-fixed places at their
+/// corrected times and whose direction is the Earth-fixed velocity's at the begin.
 struct Trajectory {
+  TrajectoryModel model = TrajectoryModel::Straight;  ///< the motion fitted
   SolvedPoint begin;               ///< first point along the direction of flight
   SolvedPoint end;                 ///< last point
   Vector3 direction;               ///< ECEF unit vector of the direction of flight
   double length = 0.0;             ///< metres from begin to end
   double radiantAzimuth = 0.0;     ///< degrees from north through east, at the begin point
   double radiantElevation = 0.0;   ///< degrees, the direction the fireball came from
+  double endRadiantAzimuth = 0.0;   ///< degrees from north through east: where it came from, seen at the end point
+  double endRadiantElevation = 0.0; ///< degrees, in the end point's geodetic horizon
   std::optional<double> speed;     ///< metres per second (sightings with times only)
   double convergenceAngle = 0.0;   ///< degrees, largest of the station pairs
   std::optional<TrajectoryUncertainty> uncertainty;
@@ -163,6 +173,11 @@ struct SolvedOrbit {
   /// Q and period when every draw has them).
   std::optional<Orbit> sigma;
   int draws = 0;               ///< draws that gave an orbit
+  /// What the shower rule needs of every draw that gave an orbit (Monte Carlo only).
+  std::vector<ShowerKey> drawKeys;
+  /// The shower of the nominal orbit (set by the front ends' pipeline, app/solve_event),
+  /// with the share of drawKeys in it.
+  ShowerAssociation shower;
 };
 
 /// Summary of a Monte Carlo run.
@@ -170,6 +185,14 @@ struct MonteCarloSummary {
   int draws = 0;        ///< draws asked for
   int failed = 0;       ///< draws that gave no trajectory (counted, not hidden)
   std::uint64_t seed = 0;
+};
+
+/// One station's angular sigma and the residuals it rests on (trajectory/noise.hpp).
+struct StationSigma {
+  std::size_t station = 0;                    ///< index into Event::stations
+  double sigma = 0.0;                         ///< degrees on the sky, per axis: what weighed its sightings (with no stated sigma of their own)
+  SigmaSource source = SigmaSource::Default;  ///< stated, estimated, pooled or default
+  std::optional<double> residualRms;          ///< degrees, per axis: over its sightings in the fit (an excluded station: its cross-track residuals); empty without a trajectory
 };
 
 /// Everything solve() found.
@@ -183,6 +206,8 @@ struct Solution {
   std::vector<Warning> warnings;            ///< coded, in the order found
   std::optional<MonteCarloSummary> monteCarlo;
   std::optional<SolvedOrbit> orbit;        ///< when the sightings are timed and give an initial velocity
+  std::vector<StationSigma> stationSigmas; ///< one per station, in input order
+  std::optional<Photometry> photometry;    ///< when sightings with magnitudes have points (trajectory/photometry.hpp)
 };
 
 /// A short English description of a status, for messages.

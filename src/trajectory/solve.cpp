@@ -8,7 +8,10 @@
 #include "geometry/angles.hpp"
 #include "trajectory/along_track.hpp"
 #include "trajectory/constants.hpp"
+#include "trajectory/noise_fit.hpp"
+#include "trajectory/photometry.hpp"
 #include "trajectory/solver_core.hpp"
+#include "trajectory/timed_fit.hpp"
 #include "trajectory/timing_checks.hpp"
 
 namespace sightline {
@@ -36,25 +39,30 @@ double planeNormalAngle(const Vector3& a, const Vector3& b) {
   return radToDeg(std::acos(std::min(1.0, c)));
 }
 
-// The speed model, the clock offsets and each timed sighting's place along the trajectory.
-void reportSpeed(const Event& event, const PreparedEvent& prepared, const CoreResult& core, Solution& solution) {
-  const std::optional<double> epoch = earliestTime(prepared);
-  if (!solution.trajectory || !epoch) return;
+// The speed model, the clock offsets and each timed sighting's place along the trajectory;
+// with the gravity model, which model and the direction at the end point.
+void reportSpeed(const TimedFit& fit, Solution& solution) {
+  if (!solution.trajectory) return;
   Trajectory& t = *solution.trajectory;
-  const AlongTrack track = alongTrack(prepared, core, *epoch);
-  const VelocityFit fit = fitVelocity(track.points, event.clockOffsets);
   solution.warnings.insert(solution.warnings.end(), fit.warnings.begin(), fit.warnings.end());
-  if (!fit.ok) return;
-  t.velocity = velocityOf(fit, *epoch, t.speed);
-  for (const ClockOffset& c : fit.offsets) t.clockOffsets.push_back(StationClock{c.station, c.offset, c.fitted, {}, {}});
-  const double start = beginLength(fit);
-  for (std::size_t k = 0; k < track.sightings.size(); ++k) {
-    SightingResult& r = solution.sightings[track.sightings[k]];
-    r.length = track.points[k].length;
-    r.timeFromBegin = fit.t[k];
-    r.velocity = fit.speed[k];
-    r.lag = track.points[k].length - (t.velocity->initial * fit.t[k] + start);
+  if (!fit.speed.ok) return;
+  t.velocity = velocityOf(fit.speed, fit.epoch, t.speed);
+  for (const ClockOffset& c : fit.speed.offsets) t.clockOffsets.push_back(StationClock{c.station, c.offset, c.fitted, {}, {}});
+  for (std::size_t k = 0; k < fit.sightings.size(); ++k) {
+    SightingResult& r = solution.sightings[fit.sightings[k]];
+    r.length = fit.lengths[k];
+    r.timeFromBegin = fit.speed.t[k];
+    r.velocity = fit.speed.speed[k];
+    r.lag = fit.lag[k];
   }
+  for (std::size_t i = 0; i < fit.alongTrack.size() && i < solution.sightings.size(); ++i) {
+    if (std::isfinite(fit.alongTrack[i])) solution.sightings[i].alongTrackResidual = radToDeg(fit.alongTrack[i]) * tc::kArcsecondsPerDegree;
+  }
+  if (!fit.gravity) return;
+  t.model = TrajectoryModel::Gravity;
+  Vector3 end, velocity;
+  earthFixedState(*fit.gravity, fit.gravity->beginTime + t.velocity->duration, end, velocity);
+  radiantOf(velocity / velocity.length(), end, t.endRadiantAzimuth, t.endRadiantElevation);
 }
 
 // The orbit from the begin point with the initial velocity, or a warning that says why there is none.
@@ -75,7 +83,7 @@ void reportOrbit(const PreparedEvent& prepared, Solution& solution) {
   const OrbitResult result = computeOrbit(beginState(line, *t.velocity));
   solution.warnings.insert(solution.warnings.end(), result.warnings.begin(), result.warnings.end());
   if (!result.ok || !result.orbit) return;
-  solution.orbit = SolvedOrbit{*result.orbit, t.velocity->beginTime, t.begin.position, std::nullopt, 0};
+  solution.orbit = SolvedOrbit{*result.orbit, t.velocity->beginTime, t.begin.position, std::nullopt, 0, {}, {}};
 }
 
 // Times that go backwards, one time with two directions, a long span, times far from the event.
@@ -92,7 +100,9 @@ void reportTiming(const Event& event, const PreparedEvent& prepared, Solution& s
 double reportPlanes(const Event& event, const PreparedEvent& prepared, const CoreResult& core, Solution& solution) {
   const std::vector<Vector3>& normals = core.normals;
   for (std::size_t s = 0; s < prepared.stations.size(); ++s) {
-    if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0)) {
+    const bool out = std::all_of(prepared.stationSightings[s].begin(), prepared.stationSightings[s].end(),
+                                 [&](std::size_t i) { return prepared.sightings[i].excluded; });
+    if (prepared.stationSightings[s].size() >= 2 && !(normals[s].length() > 0) && !out) {
       solution.warnings.push_back({"parallel-sightings", "station " + event.stations[s].name +
                                   ": its sightings are parallel and span no plane of sight"});
     }
@@ -119,6 +129,7 @@ void reportSightings(const Event& event, const PreparedEvent& prepared, const Co
     r.station = ps.station;
     r.sighting = ps.index;
     r.sigma = radToDeg(ps.sigma);
+    r.excluded = ps.excluded;
     r.refraction = (core.lineElevation[i] - ps.elevation) * tc::kArcsecondsPerDegree;
     r.hasPoint = core.hasPoint[i];
     if (r.hasPoint) {
@@ -183,6 +194,7 @@ void reportTrajectory(const CoreResult& core, double largest, Solution& solution
     t.direction = core.direction;
     t.length = distance(core.begin, core.end);
     radiantOf(core.direction, core.begin, t.radiantAzimuth, t.radiantElevation);
+    radiantOf(core.direction, core.end, t.endRadiantAzimuth, t.endRadiantElevation);
     t.speed = core.speed;
     t.convergenceAngle = largest;
     solution.trajectory = t;
@@ -206,7 +218,21 @@ void reportTrajectory(const CoreResult& core, double largest, Solution& solution
 // reported from it: status, planes, sightings, labels, trajectory, speed, orbit, timing.
 Solution fitPrepared(const Event& event, const PreparedEvent& prepared) {
   Solution solution;
-  const CoreResult core = solveAsGiven(prepared);
+  const CoreResult straight = solveAsGiven(prepared);
+  // The timed fit first: with the gravity model its points, residuals and ends replace the line's.
+  const std::optional<double> epoch = earliestTime(prepared);
+  TimedFit timed;
+  if (epoch && straight.hasLine) {
+    bool mixed = false;
+    gravityApplies(prepared, straight, event.trajectoryModel, &mixed);
+    if (mixed) {
+      solution.warnings.push_back({"straight-line-untimed", "some sightings carry no times: the straight line, "
+                                   "not the model with gravity and the turning Earth"});
+    }
+    timed = fitTimed(prepared, straight, *epoch, event.clockOffsets, event.trajectoryModel);
+  }
+  CoreResult core = straight;
+  applyGravity(timed, core);
   solution.status = core.status;
   solution.passes = core.passes;
 
@@ -214,9 +240,10 @@ Solution fitPrepared(const Event& event, const PreparedEvent& prepared) {
   reportSightings(event, prepared, core, solution);
   reportLabels(prepared, core, solution);
   reportTrajectory(core, largest, solution);
-  reportSpeed(event, prepared, core, solution);
+  if (epoch) reportSpeed(timed, solution);
   reportOrbit(prepared, solution);
   reportTiming(event, prepared, solution);
+  solution.photometry = photometryOf(event, solution, solution.warnings);
   if (event.refraction != Refraction::None && core.passes == tc::kMaxPasses) {
     solution.warnings.push_back({"refraction-not-settled", "the refraction passes did not settle to 1 cm in " +
                                 std::to_string(tc::kMaxPasses) + " passes"});
@@ -234,8 +261,8 @@ Solution solve(const Event& event) {
     solution.status = SolveStatus::TooFewStations;
     return solution;
   }
-  const PreparedEvent prepared = prepare(event);
-  return fitPrepared(event, prepared);
+  PreparedEvent prepared = prepare(event);
+  return fitWithNoise(event, prepared, [&event](const PreparedEvent& p) { return fitPrepared(event, p); });
 }
 
 }  // namespace sightline

@@ -332,7 +332,7 @@ void startElevations(const PreparedEvent& event, const std::vector<double>& elev
 void originsAndWeights(const PreparedEvent& event, std::vector<Vector3>& origins, std::vector<double>& weights) {
   for (std::size_t i = 0; i < event.sightings.size(); ++i) {
     origins[i] = event.stations[event.sightings[i].station].position;
-    weights[i] = 1.0 / event.sightings[i].sigma;
+    weights[i] = event.sightings[i].excluded ? 0.0 : 1.0 / event.sightings[i].sigma;
   }
 }
 
@@ -365,13 +365,23 @@ Vector3 planeNormal(const std::vector<std::size_t>& list, const std::vector<Vect
   return smallestEigenvector(m);
 }
 
+// Station s's sightings in the fit: its list, or (when some are excluded) the rest copied into `kept`.
+const std::vector<std::size_t>& sightingsInFit(const PreparedEvent& event, std::size_t s, std::vector<std::size_t>& kept) {
+  const std::vector<std::size_t>& all = event.stationSightings[s];
+  if (std::none_of(all.begin(), all.end(), [&](std::size_t i) { return event.sightings[i].excluded; })) return all;
+  kept.clear();
+  for (std::size_t i : all)
+    if (!event.sightings[i].excluded) kept.push_back(i);
+  return kept;
+}
+
 // Planes of sight: per station the unit normal (ECEF) of its plane, zero when it has none;
 // returns the stations that have one, in order.
 std::vector<std::size_t> planesOfSight(const PreparedEvent& event, const std::vector<Vector3>& directions,
                                        std::vector<Vector3>& normals) {
-  std::vector<std::size_t> planeStations;
+  std::vector<std::size_t> planeStations, kept;
   for (std::size_t s = 0; s < event.stations.size(); ++s) {
-    const auto& list = event.stationSightings[s];
+    const std::vector<std::size_t>& list = sightingsInFit(event, s, kept);
     normals[s] = Vector3();
     if (list.size() < 2) continue;
     const Vector3 normal = planeNormal(list, directions);
@@ -511,20 +521,16 @@ void labelPoints(const PreparedEvent& event, const std::vector<Vector3>& origins
   }
 }
 
-// Speed (m/s) from the timed points: the least-squares slope of distance along u (metres
-// from p) against time. Turns u along the flight and sets result.speed; false without one.
-bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreResult& result) {
+// Least-squares slope (metres per second along u) of distance from p against time over the
+// timed points of `station` (all stations when none is given), times counted from `t0`;
+// NaN when the times do not fix one.
+double timeSlope(const PreparedEvent& event, const Vector3& p, const Vector3& u, const CoreResult& result,
+                 std::optional<std::size_t> station, double t0) {
   double st = 0, ss = 0, stt = 0, sts = 0;
   int timed = 0;
-  double t0 = kNaN;
   for (std::size_t i = 0; i < event.sightings.size(); ++i) {
-    if (result.hasPoint[i] && event.sightings[i].time) {
-      t0 = *event.sightings[i].time;
-      break;
-    }
-  }
-  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
-    if (!result.hasPoint[i] || !event.sightings[i].time) continue;
+    if (!result.hasPoint[i] || !event.sightings[i].time || event.sightings[i].excluded) continue;
+    if (station && event.sightings[i].station != *station) continue;
     const double t = *event.sightings[i].time - t0;
     const double s = dot(result.points[i] - p, u);
     st += t;
@@ -534,10 +540,49 @@ bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreR
     ++timed;
   }
   const double denom = timed * stt - st * st;
-  if (!(timed >= 2 && denom > 0.0)) return false;
-  const double slope = (timed * sts - st * ss) / denom;  // metres per second along u
+  if (!(timed >= 2 && denom > 0.0)) return kNaN;
+  return (timed * sts - st * ss) / denom;
+}
+
+// The direction of flight along u that each station's own times give (a station's clock
+// offset cannot turn them): Disagree when stations' times point opposite ways, None when
+// no station has two distinct times.
+enum class StationVote { Forward, Backward, Disagree, None };
+
+StationVote stationVote(const PreparedEvent& event, const Vector3& p, const Vector3& u, const CoreResult& result,
+                        double t0) {
+  int forward = 0, backward = 0;
+  for (std::size_t station = 0; station < event.stations.size(); ++station) {
+    const double slope = timeSlope(event, p, u, result, station, t0);
+    if (slope > 0.0) ++forward;
+    if (slope < 0.0) ++backward;
+  }
+  if (forward > 0 && backward > 0) return StationVote::Disagree;
+  if (forward > 0) return StationVote::Forward;
+  if (backward > 0) return StationVote::Backward;
+  return StationVote::None;
+}
+
+// Speed (m/s) from the timed points: the least-squares slope of distance along u (metres
+// from p) against time. Turns u along the flight and sets result.speed; false without one.
+// The direction comes from each station's own times, so that a station whose clock is
+// seconds off cannot turn the flight around; where the stations disagree, from the
+// geometry (false: the caller points it down); only where no station has two times, from
+// the times across stations.
+bool speedByTime(const PreparedEvent& event, const Vector3& p, Vector3& u, CoreResult& result) {
+  double t0 = kNaN;
+  for (std::size_t i = 0; i < event.sightings.size(); ++i) {
+    if (result.hasPoint[i] && event.sightings[i].time) {
+      t0 = *event.sightings[i].time;
+      break;
+    }
+  }
+  const double slope = timeSlope(event, p, u, result, std::nullopt, t0);  // metres per second along u
+  const StationVote vote = stationVote(event, p, u, result, t0);
+  if (vote == StationVote::Disagree) return false;
   if (!(std::isfinite(slope) && slope != 0.0)) return false;
-  if (slope < 0) u = -1.0 * u;
+  const bool backward = vote == StationVote::None ? slope < 0 : vote == StationVote::Backward;
+  if (backward) u = -1.0 * u;
   result.speed = std::fabs(slope);
   return true;
 }
@@ -555,12 +600,12 @@ void orientFlight(const PreparedEvent& event, const Vector3& p, Vector3& u, Core
   result.direction = u;
 }
 
-// Begin and end (ECEF metres): the points first and last along the direction of flight u;
+// Begin and end (ECEF metres): the points in the fit first and last along the direction of flight u;
 // without any, the line is dropped.
-void lineEnds(const Vector3& p, const Vector3& u, CoreResult& result) {
+void lineEnds(const PreparedEvent& event, const Vector3& p, const Vector3& u, CoreResult& result) {
   double lo = std::numeric_limits<double>::infinity(), hi = -lo;
   for (std::size_t i = 0; i < result.points.size(); ++i) {
-    if (!result.hasPoint[i]) continue;
+    if (!result.hasPoint[i] || event.sightings[i].excluded) continue;
     const double s = dot(result.points[i] - p, u);
     if (s < lo) {
       lo = s;
@@ -709,7 +754,7 @@ CoreResult solveCore(const PreparedEvent& event, const std::vector<double>& azim
   labelPoints(event, origins, result);
   if (result.hasLine) {
     orientFlight(event, p, u, result);
-    lineEnds(p, u, result);
+    lineEnds(event, p, u, result);
   }
   return result;
 }

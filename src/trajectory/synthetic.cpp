@@ -86,6 +86,8 @@ Event knownEvent(const KnownTrajectory& trajectory, const std::vector<KnownStati
   event.name = "known trajectory";
   event.refraction = Refraction::None;
   event.time = trajectory.beginTime;
+  // The truth is a straight line in the Earth-fixed frame: the model that fits it.
+  event.trajectoryModel = TrajectoryModel::Straight;
   const double length = distance(toEcef(trajectory.begin), toEcef(trajectory.end));
   for (const KnownStation& known : stations) {
     Station station;

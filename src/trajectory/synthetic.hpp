@@ -69,7 +69,7 @@ double knownTime(const KnownTrajectory& trajectory, double length);
 std::vector<double> knownTimes(const KnownTrajectory& trajectory, const KnownStation& station);
 
 /// The event whose sightings are exact: refraction None, each sighting timed,
-/// no labels.
+/// no labels, trajectory model Straight (the truth is a straight Earth-fixed line).
 Event knownEvent(const KnownTrajectory& trajectory, const std::vector<KnownStation>& stations);
 
 }  // namespace sightline

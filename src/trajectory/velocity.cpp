@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "trajectory/f_test.hpp"
+
 namespace sightline {
 
 namespace {
@@ -27,9 +29,13 @@ constexpr double kMinPlausibleDecayRate = 0.01;
 constexpr double kGridPerDecade = 8.0;
 /// Largest |a2|*t allowed (exp(50) = 5e21: beyond it the term is a numerical artefact).
 constexpr double kMaxExponent = 50.0;
-/// Improvement of the robust chi-square (sigma units) the deceleration term must bring:
-/// about the 99% point of chi-square with its two extra parameters.
-constexpr double kMinChiSquareGain = 9.0;
+/// False-alarm rate of the F-test that the deceleration term must pass: the probability of
+/// taking a constant speed for a deceleration.
+constexpr double kDecelerationFalseAlarm = 0.001;
+/// Relative size of a length's rounding: residuals this small are no evidence of anything.
+constexpr double kRoundingLength = 1e-12;
+/// Parameters the deceleration term adds to the straight line (d and |a2| at the pivot).
+constexpr std::size_t kDecelerationParameters = 2;
 /// Most reweightings of the straight-line fit.
 constexpr int kMaxReweightings = 20;
 /// Reweighting stops when no robust weight changes by more than this.
@@ -598,6 +604,31 @@ void fillFit(const Problem& p, const Params& x, VelocityModel model, double scal
   fit.finalVelocity = speedAt(x, lastTime(p, x));
 }
 
+/// F-test of the deceleration fit x against the straight line: both weighted residual sums are
+/// Huber sums (twice the loss: the squares inside the bound) at the robust scale of x's residuals,
+/// 1.4826 * median |residual/sigma| without a floor, so that multiplying every sigma by one
+/// constant scales both sums alike and leaves F unchanged.
+FTest decelerationTest(const Problem& p, const Params& x, const Params& line, Workspace& ws) {
+  reweight(p, x, ws);
+  ws.sorted.resize(ws.u.size());
+  for (std::size_t i = 0; i < ws.u.size(); ++i) ws.sorted[i] = std::fabs(ws.u[i]);
+  const auto middle = ws.sorted.begin() + static_cast<std::ptrdiff_t>(ws.sorted.size() / 2);
+  std::nth_element(ws.sorted.begin(), middle, ws.sorted.end());
+  // Exact data leave no scale: the plain squares then (a bound beyond every residual).
+  const double scale = *middle > 0.0 ? kMadToSigma * *middle : std::numeric_limits<double>::infinity();
+  const double full = 2.0 * robustLoss(p, x, scale), simple = 2.0 * robustLoss(p, line, scale);
+  const std::size_t parameters = 4 + static_cast<std::size_t>(p.layout.offsets);
+  // A straight line that fits to rounding leaves nothing for the term to explain (its F would
+  // compare rounding with rounding). The floor scales with the sigmas as the sums do.
+  double rounding = 0.0;
+  for (const TimedPoint& point : *p.points) {
+    const double r = kRoundingLength * std::max(std::fabs(point.length), 1.0) / point.sigma;
+    rounding += r * r;
+  }
+  if (!(simple > rounding)) return nestedFTest(0.0, 0.0, p.time.size(), parameters, kDecelerationParameters, kDecelerationFalseAlarm);
+  return nestedFTest(simple, full, p.time.size(), parameters, kDecelerationParameters, kDecelerationFalseAlarm);
+}
+
 /// Why the refined exponential fit x is not acceptable (empty: it is), against the
 /// straight-line fit `line`.
 std::string rejectionOf(const Problem& p, const Params& x, const Params& line, Workspace& ws) {
@@ -611,11 +642,14 @@ std::string rejectionOf(const Problem& p, const Params& x, const Params& line, W
   const double finalSpeed = speedAt(x, lastTime(p, x));
   if (!(finalSpeed > 0.0))
     return "the fitted speed falls to " + number("%.4g", finalSpeed) + " m/s before the last point";
-  const double scale = reweight(p, x, ws);
-  const double gain = 2.0 * (robustLoss(p, line, scale) - robustLoss(p, x, scale)) / (scale * scale);
-  if (!(gain >= kMinChiSquareGain))
-    return "the deceleration term improves the fit by chi-square " + number("%.2f", std::max(gain, 0.0)) +
-           ", less than " + number("%.0f", kMinChiSquareGain) + " (no significant deceleration)";
+  const FTest test = decelerationTest(p, x, line, ws);
+  if (!test.significant)
+    return "F-test of the weighted residual sums: the deceleration term gives F = " + number("%.2f", test.f) + " (" +
+           std::to_string(test.d1) + " and " + std::to_string(test.d2) + " degrees of freedom), under " +
+           number("%.2f", fUpperQuantile(kDecelerationFalseAlarm, static_cast<double>(test.d1),
+                                         static_cast<double>(test.d2))) +
+           ", its critical value at a false-alarm rate of " + number("%g", kDecelerationFalseAlarm) +
+           " (no significant deceleration)";
   return {};
 }
 
@@ -728,6 +762,11 @@ VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode m
   const double scale = reweight(p, x, ws);
   fillFit(p, x, VelocityModel::Exponential, scale, ws, fit);
   return fit;
+}
+
+DecelerationShape decelerationShape(double x) {
+  const Shape s = shapeAt(x);
+  return {s.growth, s.bend, s.slope};
 }
 
 double modelLength(const VelocityFit& fit, double t) {

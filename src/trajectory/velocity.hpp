@@ -91,6 +91,9 @@ struct VelocityFit {
 ///     model, with a "constant-speed-fallback" warning saying why, when the
 ///     deceleration term is not supported by the data: too few points or too short,
 ///     no significant improvement, a speed-up, no convergence, or |a2| beyond reason.
+///     Significance: an F-test of the weighted residual sums at a false-alarm rate of
+///     0.001 (2 extra parameters; trajectory/f_test.hpp), unchanged when every sigma is
+///     multiplied by one constant.
 ///   - Exponential deceleration of meteors: e.g. Whipple & Jacchia 1957; Pecina & Ceplecha 1983.
 VelocityFit fitVelocity(const std::vector<TimedPoint>& points, ClockOffsetMode mode,
                         const VelocityFit* start = nullptr);
@@ -100,5 +103,14 @@ double modelLength(const VelocityFit& fit, double t);
 
 /// Model speed (m/s) at model time t (s from fit.t0 on the reference clock).
 double modelSpeed(const VelocityFit& fit, double t);
+
+/// The deceleration model's shape functions at x = |a2|*t (dimensionless), for fits
+/// that use its pivot form length = c + v*t - d*t^2*bend (speed v - d*t*growth):
+///   growth = expm1(x)/x,  bend = (exp(x) - 1 - x)/x^2,  slope = d bend/dx,
+/// free of cancellation near x = 0.
+struct DecelerationShape {
+  double growth = 1.0, bend = 0.5, slope = 1.0 / 6.0;
+};
+DecelerationShape decelerationShape(double x);
 
 }  // namespace sightline

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "geometry/angles.hpp"
+#include "trajectory/noise_fit.hpp"
 #include "uncertainty/random.hpp"
 
 namespace sightline {
@@ -17,7 +18,9 @@ constexpr double kMinGradientStep = 1e-4;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 }  // namespace
 
-DrawSetup::DrawSetup(const Event& event, int threads, bool predictPoints) : prepared_(prepare(event)) {
+DrawSetup::DrawSetup(const Event& event, int threads, bool predictPoints, const Solution* solved)
+    : prepared_(prepare(event)) {
+  if (solved != nullptr) applySolvedNoise(*solved, prepared_);
   nominal_ = solveAsGiven(prepared_);
   tables_ = std::make_unique<RefractionTables>(prepared_, kTableSigmas, threads);
 

@@ -19,7 +19,8 @@ class DrawSetup {
   /// threads (0: all cores). With `predictPoints`, also finds how the points
   /// move with each angle (four solves per sighting), so that draws start
   /// closer to their answer; worth it for runs of many more draws than that.
-  DrawSetup(const Event& event, int threads, bool predictPoints = true);
+  /// With `solved` (the nominal solution of `event`), the draws take its sigmas and exclusions.
+  DrawSetup(const Event& event, int threads, bool predictPoints = true, const Solution* solved = nullptr);
 
   const PreparedEvent& prepared() const { return prepared_; }
   /// The nominal inner solution: the warm start of every draw.

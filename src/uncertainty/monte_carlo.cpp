@@ -211,7 +211,7 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
   for (const Station& station : event.stations) sightings += station.sightings.size();
   const bool predict = static_cast<std::size_t>(draws) >= kDrawsPerGradientSolve * 4 * sightings &&
                        sightings <= kMaxGradientSightings;
-  const DrawSetup setup(event, threads, predict);
+  const DrawSetup setup(event, threads, predict, &nominal);
   const PreparedEvent& prepared = setup.prepared();
 
   const std::vector<Target> targets = targetsOf(nominal, prepared, prepared.sightings.size());
@@ -232,8 +232,8 @@ void estimate(const Event& event, Solution& nominal, const MonteCarloOptions& op
   auto draw = [&](int d, int worker) {
     const std::size_t slot = static_cast<std::size_t>(d);
     try {
-      const CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
-      speed.record(slot, r);
+      CoreResult r = workers[static_cast<std::size_t>(worker)]->solve(options.seed, slot);
+      if (!speed.record(slot, r)) return;
       if (measureDraw(targets, r, line, wantSpeed, points.data() + slot * count, line != nullptr ? &lines[slot] : nullptr))
         good[slot] = 1;
     } catch (...) {

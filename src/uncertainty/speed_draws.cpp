@@ -22,24 +22,27 @@ Interval intervalOf(const std::vector<double>& values) {
 
 SpeedDraws::SpeedDraws(const Event& event, const PreparedEvent& prepared, const CoreResult& core,
                        const Solution& nominal, int draws)
-    : prepared_(&prepared), mode_(event.clockOffsets) {
+    : prepared_(&prepared), mode_(event.clockOffsets), model_(event.trajectoryModel) {
   const std::optional<double> epoch = earliestTime(prepared);
   if (!nominal.trajectory || !nominal.trajectory->velocity || !epoch) return;
   epoch_ = *epoch;
-  start_ = fitVelocity(alongTrack(prepared, core, epoch_).points, mode_);
-  if (!start_.ok) return;
+  start_ = fitTimed(prepared, core, epoch_, mode_, model_);
+  if (!start_.speed.ok) return;
   wanted_ = true;
-  for (const ClockOffset& c : start_.offsets) clockStations_.push_back(c.station);
+  for (const ClockOffset& c : start_.speed.offsets) clockStations_.push_back(c.station);
   const double duration = nominal.trajectory->velocity->duration;
   for (int j = 0; j < kBandSamples; ++j) bandTimes_.push_back(duration * j / (kBandSamples - 1));
   if (nominal.orbit) orbitEpoch_ = orbitEpochOf(nominal.orbit->time);
   slots_.resize(static_cast<std::size_t>(draws));
 }
 
-void SpeedDraws::record(std::size_t draw, const CoreResult& r) {
-  if (!wanted_ || draw >= slots_.size() || !r.hasLine) return;
-  const VelocityFit fit = fitVelocity(alongTrack(*prepared_, r, epoch_).points, mode_, &start_);
-  if (!fit.ok || !std::isfinite(fit.initialVelocity) || fit.offsets.size() != clockStations_.size()) return;
+bool SpeedDraws::record(std::size_t draw, CoreResult& r) {
+  if (!wanted_ || draw >= slots_.size() || !r.hasLine) return true;
+  const TimedFit timed = fitTimed(*prepared_, r, epoch_, mode_, model_, &start_);
+  if (start_.gravity && !timed.gravity) return false;
+  applyGravity(timed, r);
+  const VelocityFit& fit = timed.speed;
+  if (!fit.ok || !std::isfinite(fit.initialVelocity) || fit.offsets.size() != clockStations_.size()) return true;
   Slot& slot = slots_[draw];
   slot.initial = fit.initialVelocity;
   slot.final = fit.finalVelocity;
@@ -55,6 +58,7 @@ void SpeedDraws::record(std::size_t draw, const CoreResult& r) {
     if (orbit.ok) slot.orbit = orbit.orbit;
   }
   slot.speed = true;
+  return true;
 }
 
 void SpeedDraws::summarise(Solution& nominal) const {
@@ -96,6 +100,35 @@ void SpeedDraws::summariseVelocity(Velocity& velocity, std::vector<StationClock>
     }
   }
 }
+
+namespace {
+
+// The sigmas of the Earth-fixed radiant of date, sidereal time, heliocentric radiant and
+// perihelion figures over `orbits` (two or more); M and n when every draw has them.
+void summariseAddedFigures(Orbit& s, const std::vector<Orbit>& orbits) {
+  auto values = [&](auto field) {
+    std::vector<double> v;
+    for (const Orbit& o : orbits) v.push_back(field(o));
+    return v;
+  };
+  s.radiantOfDate.ra = circularSigmaDegrees(values([](const Orbit& o) { return o.radiantOfDate.ra; }));
+  s.radiantOfDate.dec = standardDeviation(values([](const Orbit& o) { return o.radiantOfDate.dec; }));
+  s.radiantAzimuth = circularSigmaDegrees(values([](const Orbit& o) { return o.radiantAzimuth; }));
+  s.radiantElevation = standardDeviation(values([](const Orbit& o) { return o.radiantElevation; }));
+  s.siderealTime = circularSigmaDegrees(values([](const Orbit& o) { return o.siderealTime; }));
+  s.radiantHeliocentric.longitude =
+      circularSigmaDegrees(values([](const Orbit& o) { return o.radiantHeliocentric.longitude; }));
+  s.radiantHeliocentric.latitude = standardDeviation(values([](const Orbit& o) { return o.radiantHeliocentric.latitude; }));
+  s.perihelionLongitude = circularSigmaDegrees(values([](const Orbit& o) { return o.perihelionLongitude; }));
+  s.perihelionLatitude = standardDeviation(values([](const Orbit& o) { return o.perihelionLatitude; }));
+  bool bound = true;
+  for (const Orbit& o : orbits) bound = bound && o.meanAnomaly && o.meanMotion;
+  if (!bound) return;
+  s.meanAnomaly = circularSigmaDegrees(values([](const Orbit& o) { return *o.meanAnomaly; }));
+  s.meanMotion = standardDeviation(values([](const Orbit& o) { return *o.meanMotion; }));
+}
+
+}  // namespace
 
 void SpeedDraws::summariseOrbit(SolvedOrbit& solved) const {
   std::vector<Orbit> orbits;
@@ -141,8 +174,11 @@ void SpeedDraws::summariseOrbit(SolvedOrbit& solved) const {
     s.Q = linear([](const Orbit& o) { return *o.Q; });
     s.period = linear([](const Orbit& o) { return *o.period; });
   }
+  summariseAddedFigures(s, orbits);
   solved.sigma = s;
   solved.draws = static_cast<int>(orbits.size());
+  solved.drawKeys.clear();
+  for (const Orbit& o : orbits) solved.drawKeys.push_back(showerKeyOf(o));
 }
 
 }  // namespace sightline

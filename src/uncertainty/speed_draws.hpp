@@ -12,6 +12,7 @@
 #include "trajectory/event.hpp"
 #include "trajectory/solution.hpp"
 #include "trajectory/solver_core.hpp"
+#include "trajectory/timed_fit.hpp"
 
 namespace sightline {
 
@@ -25,8 +26,10 @@ class SpeedDraws {
   /// True when the nominal solution has a speed model whose spread is wanted.
   bool wanted() const { return wanted_; }
 
-  /// Records draw `draw` from its inner solve; each draw writes only its own slot.
-  void record(std::size_t draw, const CoreResult& r);
+  /// Records draw `draw` from its inner solve; each draw writes only its own slot. With the
+  /// gravity model, the draw's begin, end, direction and points in `r` become the model's;
+  /// returns false when the draw gives no trajectory of the nominal's model (it then fails).
+  bool record(std::size_t draw, CoreResult& r);
 
   /// Fills the sigmas and 95% intervals of `nominal`'s velocity, clock offsets and orbit.
   void summarise(Solution& nominal) const;
@@ -45,9 +48,10 @@ class SpeedDraws {
 
   const PreparedEvent* prepared_ = nullptr;
   ClockOffsetMode mode_ = ClockOffsetMode::Fit;
+  TrajectoryModel model_ = TrajectoryModel::Gravity;
   bool wanted_ = false;
   double epoch_ = 0.0;             // s since 1970 UTC, subtracted from the times
-  VelocityFit start_;              // the nominal fit: warm start of every draw
+  TimedFit start_;                 // the nominal fit: warm start of every draw
   std::vector<std::size_t> clockStations_;  // station of each nominal clock offset
   std::vector<double> bandTimes_;  // s from the begin time
   std::optional<OrbitEpoch> orbitEpoch_;

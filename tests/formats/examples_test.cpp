@@ -52,6 +52,8 @@ Event threeStationEvent() {
                                                   {"Lakeside Station", {48.40, 12.10, 450.0}, 3, 0.0, 1.0},
                                                   {"Valley Camera", {47.30, 12.60, 800.0}, 2, 0.2, 0.9}});
   e.name = "Three-station fireball of 2026-11-14";
+  e.sigma = kDefaultSigmaDegrees;  // stated, as the example has always been
+  e.trajectoryModel = TrajectoryModel::Gravity;  // the example shows the default model (the file does not name it)
   for (Station& station : e.stations) {
     for (Sighting& s : station.sightings) {
       s.azimuth = std::round(s.azimuth * 1000.0) / 1000.0;

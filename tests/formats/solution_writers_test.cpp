@@ -465,3 +465,39 @@ TEST_F(SolutionText, WithoutTrajectoryOrTimesSaysSo) {
 
 }  // namespace
 }  // namespace sightline
+
+namespace sightline {
+namespace {
+
+// The stations' sigmas and the sightings left out of the fit: JSON keys, the text's line and table.
+Solution withNoise(Solution s) {
+  s.stationSigmas = {StationSigma{0, 0.0025, SigmaSource::Estimated, 0.00245},
+                     StationSigma{1, 0.05, SigmaSource::Stated, std::nullopt}};
+  s.sightings[2].excluded = true;
+  s.sightings[1].alongTrackResidual = -7.5;
+  return s;
+}
+
+TEST(SolutionJson, StationSigmasAndExcludedSightings) {
+  const Json j = json(twoStations(), withNoise(trajectorySolution()));
+  ASSERT_EQ(j["stationSigmas"].size(), 2u);
+  EXPECT_EQ(j["stationSigmas"][0], Json({{"station", "Alpha & \"Co\""}, {"sigma", 0.0025}, {"source", "estimated"},
+                                         {"residualRms", 0.00245}}));
+  EXPECT_EQ(j["stationSigmas"][1]["source"], "stated");
+  EXPECT_TRUE(j["stationSigmas"][1]["residualRms"].is_null());
+  EXPECT_EQ(j["sightings"][2]["excluded"], true);
+  EXPECT_EQ(j["sightings"][0]["excluded"], false);
+  EXPECT_EQ(j["sightings"][1]["alongTrackResidual"], -7.5);
+  EXPECT_TRUE(j["sightings"][0]["alongTrackResidual"].is_null());
+}
+
+TEST(SolutionText, SaysWhichSigmasAndMarksExcludedSightings) {
+  const std::string t = text(twoStations(), withNoise(trajectorySolution()));
+  EXPECT_NE(t.find("Sigmas: stated (1 station); estimated from the residuals (1 station)\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("      9.0  estimated  residual RMS 8.8\n"), std::string::npos) << t;  // arcseconds
+  EXPECT_NE(t.find("    180.0  stated     residual RMS -\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("(left out of the fit)"), std::string::npos) << t;
+}
+
+}  // namespace
+}  // namespace sightline

@@ -89,3 +89,11 @@ def test_version_is_the_tool_version(tool):
     status, out, _ = run_tool(tool, "--version")
     assert status == 0
     assert out.strip() == "sightline " + sightline.__version__
+
+
+def test_solve_gives_the_station_sigmas_and_excluded_flags():
+    # The ECSV example's uncertainty columns count as stated sigmas; no sighting is left out.
+    solution = sightline.solve(ECSV)
+    assert [s["source"] for s in solution["stationSigmas"]] == ["stated"] * 3
+    assert all(s["sigma"] > 0 and s["residualRms"] is not None for s in solution["stationSigmas"])
+    assert all(s["excluded"] is False for s in solution["sightings"])

@@ -1,5 +1,6 @@
 #include "events.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/angles.hpp"
@@ -68,6 +69,29 @@ Vector3 truePoint(const KnownCase& c, std::size_t s, std::size_t k) {
                                       : station.from + (station.to - station.from) * static_cast<double>(k) /
                                                            (station.count - 1);
   return pointAlong(c.truth, f);
+}
+
+KnownCase deceleratingCase(DrawRandom& random, double longestFlight) {
+  KnownCase c = randomCase(random);
+  KnownTrajectory& truth = c.truth;
+  truth.speed = between(random, 15000, 70000);
+  const Vector3 a = toEcef(truth.begin), b = toEcef(truth.end);
+  const double fullLength = distance(a, b);
+  const double length = std::min(fullLength, longestFlight * truth.speed);
+  truth.end = toGeodetic(a + (length / fullLength) * (b - a));
+  // Deceleration: a2 of 1-6 per second, a1 such that the speed has dropped by at most
+  // 10-40% (drop) at the end: the flight lasts at most length / ((1 - drop) * speed).
+  truth.a2 = between(random, 1.0, 6.0);
+  const double drop = between(random, 0.1, 0.4);
+  const double longest = length / ((1 - drop) * truth.speed);
+  truth.a1 = drop * truth.speed / (truth.a2 * std::exp(truth.a2 * longest));
+  const double frameRate = random.uniform() < 0.5 ? 25.0 : 50.0;
+  for (KnownStation& station : c.stations) {
+    station.frameRate = frameRate;
+    station.clockOffset = between(random, -0.2, 0.2);
+  }
+  c.event = knownEvent(truth, c.stations);
+  return c;
 }
 
 void addNoise(Event& event, double sigma, DrawRandom& random) {

@@ -25,6 +25,12 @@ KnownCase referenceCase(double longitudeShift = 0.0);
 /// stations 30-150 km away that see it above 8 degrees, from `random`.
 KnownCase randomCase(DrawRandom& random);
 
+/// A random scene made into a decelerating fireball (randomCase, then from `random`: vInf
+/// 15-70 km/s, the path cut to `longestFlight` s at vInf, a2 of 1-6 per second and a1 such
+/// that the speed drops by 10-40%, cameras at 25 or 50 fps with clocks up to 0.2 s off) and
+/// its exact event.
+KnownCase deceleratingCase(DrawRandom& random, double longestFlight);
+
 /// The true point that sighting `k` of station `s` looked at (ECEF metres).
 Vector3 truePoint(const KnownCase& c, std::size_t s, std::size_t k);
 

@@ -21,7 +21,6 @@ namespace {
 
 using testing_events::addNoise;
 using testing_events::KnownCase;
-using testing_events::randomCase;
 
 constexpr int kEvents = 100;
 constexpr int kDraws = 150;
@@ -30,28 +29,9 @@ constexpr double kLongestFlight = 1.2;
 
 double between(DrawRandom& random, double low, double high) { return low + (high - low) * random.uniform(); }
 
-/// A random scene of events.hpp made into a decelerating fireball filmed at 25 or 50 fps by
-/// cameras whose clocks are up to 0.2 s off, with sightings `sigma` degrees off (1 sigma per axis).
+/// A decelerating case of events.hpp with sightings `sigma` degrees off (1 sigma per axis), stated.
 KnownCase deceleratingCase(DrawRandom& random, double& sigma) {
-  KnownCase c = randomCase(random);
-  KnownTrajectory& truth = c.truth;
-  truth.speed = between(random, 15000, 70000);
-  const Vector3 a = toEcef(truth.begin), b = toEcef(truth.end);
-  const double fullLength = distance(a, b);
-  const double length = std::min(fullLength, kLongestFlight * truth.speed);
-  truth.end = toGeodetic(a + (length / fullLength) * (b - a));
-  // Deceleration: a2 of 1-6 per second, a1 such that the speed has dropped by at most
-  // 10-40% (drop) at the end: the flight lasts at most length / ((1 - drop) * speed).
-  truth.a2 = between(random, 1.0, 6.0);
-  const double drop = between(random, 0.1, 0.4);
-  const double longest = length / ((1 - drop) * truth.speed);
-  truth.a1 = drop * truth.speed / (truth.a2 * std::exp(truth.a2 * longest));
-  const double frameRate = random.uniform() < 0.5 ? 25.0 : 50.0;
-  for (KnownStation& station : c.stations) {
-    station.frameRate = frameRate;
-    station.clockOffset = between(random, -0.2, 0.2);
-  }
-  c.event = knownEvent(truth, c.stations);
+  KnownCase c = testing_events::deceleratingCase(random, kLongestFlight);
   sigma = between(random, 0.01, 0.02);
   addNoise(c.event, sigma, random);
   return c;
