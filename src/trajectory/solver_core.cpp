@@ -197,22 +197,9 @@ class LineFit {
       const double scale = meanRange(p, u);
       const double hPos = 1e-3 * std::max(1.0, scale * 1e-5);
       const double hAng = hPos / scale;
-      // Forward differences: the step's error in the Jacobian is some 1e-8 of it, far below what matters.
-      for (int k = 0; k < 4; ++k) {
-        Vector3 pp, up;
-        step(p, u, e1, e2, k, hPos, hAng, +1.0, pp, up);
-        evaluate(pp, up, plus);
-        const double h = k < 2 ? hAng : hPos;
-        for (std::size_t i = 0; i < n; ++i) jac[i][k] = (plus[i] - r_[i]) / h;
-      }
       std::array<std::array<double, 4>, 4> jtj{};
       std::array<double, 4> jtr{};
-      for (std::size_t i = 0; i < n; ++i) {
-        for (int a = 0; a < 4; ++a) {
-          jtr[a] -= jac[i][a] * r_[i];
-          for (int b = 0; b < 4; ++b) jtj[a][b] += jac[i][a] * jac[i][b];
-        }
-      }
+      normalEquations(p, u, e1, e2, hPos, hAng, jac, plus, jtj, jtr);
       bool improved = false;
       for (int attempt = 0; attempt < 12 && !improved; ++attempt) {
         auto damped = jtj;
@@ -247,6 +234,29 @@ class LineFit {
   }
 
  private:
+  // The Gauss-Newton normal equations at (p, u): J^T J into `jtj` and -J^T r into `jtr` (zeroed by
+  // the caller), with J the residuals' derivatives in the four steps of step() (angles hAng about
+  // e1 and e2, shifts hPos along them), `jac` and `plus` its work space.
+  void normalEquations(const Vector3& p, const Vector3& u, const Vector3& e1, const Vector3& e2, double hPos,
+                       double hAng, std::vector<std::array<double, 4>>& jac, std::vector<double>& plus,
+                       std::array<std::array<double, 4>, 4>& jtj, std::array<double, 4>& jtr) {
+    const std::size_t n = s_.size();
+    // Forward differences: the step's error in the Jacobian is some 1e-8 of it, far below what matters.
+    for (int k = 0; k < 4; ++k) {
+      Vector3 pp, up;
+      step(p, u, e1, e2, k, hPos, hAng, +1.0, pp, up);
+      evaluate(pp, up, plus);
+      const double h = k < 2 ? hAng : hPos;
+      for (std::size_t i = 0; i < n; ++i) jac[i][k] = (plus[i] - r_[i]) / h;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      for (int a = 0; a < 4; ++a) {
+        jtr[a] -= jac[i][a] * r_[i];
+        for (int b = 0; b < 4; ++b) jtj[a][b] += jac[i][a] * jac[i][b];
+      }
+    }
+  }
+
   // Residuals (in sigmas) into r; returns the sum of squares (NaN when a line of sight is parallel).
   double evaluate(const Vector3& p, const Vector3& u, std::vector<double>& r) const {
     double sum = 0.0;

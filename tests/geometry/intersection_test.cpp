@@ -53,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
         IntersectCase{"parallel", {{0, 0, 0}, kX, kY}, {{0, 0, 1}, kX}, {0, 0, 0}},
         IntersectCase{"equal plane directions", {{0, 0, 5}, kX, kX}, {{0, 0, 0}, kZ}, {0, 0, 0}},
         IntersectCase{"zero plane direction", {{0, 0, 5}, kX, {0, 0, 0}}, {{0, 0, 0}, kZ}, {0, 0, 0}},
-        IntersectCase{"zero line direction", {{0, 0, 5}, kX, kY}, {{0, 0, 0}, {0, 0, 0}}, {0, 0, 0}}));
+        IntersectCase{"zero line direction", {{0, 0, 5}, kX, kY}, {{0, 0, 0}, {0, 0, 0}}, {0, 0, 0}}),
+    sightline::testing::ReadableName());
 
 TEST(ClosestApproach, SkewLinesGiveTheCommonPerpendicular) {
   Vector3 a, b;
