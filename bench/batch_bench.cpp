@@ -112,7 +112,7 @@ void BM_SolvesOnly(benchmark::State& state) {
     for (const std::string& text : texts) {
       EventReadResult read = readEventJson(text, "bench.jsonl:1");
       Solution solution;
-      solveEvent(read.event, SolveSettings{std::nullopt, 0, std::nullopt, 1}, solution);
+      solveEvent(read.event, SolveSettings{std::nullopt, 0, std::nullopt, 1, std::nullopt}, solution);
       benchmark::DoNotOptimize(renderSolution(OutputFormat::Json, read.event, solution, context));
     }
   }
@@ -129,7 +129,7 @@ void BM_SolverCore(benchmark::State& state) {
     for (const Event& nominal : events) {
       Event event = nominal;
       Solution solution;
-      solveEvent(event, SolveSettings{std::nullopt, 0, std::nullopt, 1}, solution);
+      solveEvent(event, SolveSettings{std::nullopt, 0, std::nullopt, 1, std::nullopt}, solution);
       benchmark::DoNotOptimize(solution);
     }
   }

@@ -34,8 +34,8 @@ Event benchEvent(Refraction refraction) {
   DrawRandom noise(99, 0);
   for (Station& station : event.stations) {
     for (Sighting& sighting : station.sightings) {
-      sighting.elevation += event.sigma * noise.normal();
-      sighting.azimuth += event.sigma * noise.normal() / std::cos(degToRad(sighting.elevation));
+      sighting.elevation += event.sigma.value_or(kDefaultSigmaDegrees) * noise.normal();
+      sighting.azimuth += event.sigma.value_or(kDefaultSigmaDegrees) * noise.normal() / std::cos(degToRad(sighting.elevation));
     }
   }
   return event;

@@ -21,6 +21,9 @@ install(FILES ${PROJECT_BINARY_DIR}/generated/common/version.hpp DESTINATION ${C
 file(GLOB SIGHTLINE_MAN_PAGES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/*.1)
 install(FILES ${SIGHTLINE_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md ARCHITECTURE.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/sightline)
+# The shower table with its source, citation and licence beside it (as the MDC data asks).
+install(FILES data/showers.csv data/README.showers.md data/LICENSE.wmpl
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/sightline)
 
 set(SIGHTLINE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Sightline)
 install(EXPORT SightlineTargets NAMESPACE Sightline:: DESTINATION ${SIGHTLINE_CMAKE_DIR})

@@ -29,7 +29,7 @@ from ._sightline import InputError
 
 __version__ = _sightline.__version__
 
-__all__ = ["InputError", "__version__", "batch_events", "batch_record", "orbit", "read_ecsv", "read_event", "sightings_table", "solve"]
+__all__ = ["InputError", "__version__", "batch_events", "batch_record", "correlate", "darkflight", "orbit", "read_detections", "read_ecsv", "read_event", "sightings_table", "solve", "summary"]
 
 
 def _paths(inputs):
@@ -98,10 +98,84 @@ def orbit(*, time, latitude, longitude, height, azimuth, elevation, speed):
 
     Returns {"format": "sightline-orbit", "version": 1, "state": the input
     (speed in m/s), "orbit": the geocentric radiant and heliocentric elements
-    (speeds m/s, angles degrees J2000, a/q/Q in AU, period in years) or None,
-    "warnings": [...], "warningCodes": [...]}.
+    (speeds m/s, angles degrees J2000, a/q/Q in AU, period in years, and
+    "shower": None for a sporadic or {"code", "number", "name", ...} from the
+    shipped table, $SIGHTLINE_SHOWERS when set) or None,
+    "warnings": [...], "warningCodes": [...]}. Raises InputError when the
+    shower table cannot be read.
     """
     return _json.loads(_sightline.orbit(time, latitude, longitude, height, azimuth, elevation, speed))
+
+
+_SHAPE_FACTORS = {"sphere": 1.21, "cylinder": 1.6, "brick": 2.7}
+
+
+def darkflight(*, solution=None, time=None, latitude=None, longitude=None, height=None, azimuth=None,
+               elevation=None, speed=None, wind=None, mass=None, density=3500.0, shape="sphere",
+               shape_factor=None, ground_height=0.0, mc=0, seed=0, threads=0, sigma_position=None,
+               sigma_speed=None, sigma_direction=None, wind_sigma=2.0, shape_factor_range=0.15,
+               density_range=0.10):
+    """The dict of ``sightline darkflight --format json``: where the stones land.
+
+    The start: solution, the path of a ``sightline solve --format json`` file,
+    or all of time (ISO 8601 UTC text or seconds since 1970), latitude,
+    longitude (degrees, WGS84), height (metres above the ellipsoid), azimuth
+    and elevation of where the body came from (degrees) and speed (km/s,
+    Earth-fixed).
+    wind: the path of a Wyoming TEXT:LIST sounding or a profile CSV (None:
+    still air and the 1976 standard atmosphere). mass: kg, a number or a list
+    (None: 26 masses from 1 g to 100 kg). density kg/m^3; shape "sphere",
+    "cylinder" or "brick", or shape_factor A; ground_height metres above mean
+    sea level. mc draws per mass for the strewn field, with seed and threads;
+    sigma_position (m), sigma_speed (km/s), sigma_direction (degrees): the
+    solution's when None, else 0; wind_sigma m/s; shape_factor_range and
+    density_range (a fraction): half-widths of uniform ranges.
+
+    Returns {"format": "sightline-darkflight", "version": 1, "state",
+    "body", "air", "fallLine": [{"mass" kg, "landed", "latitude",
+    "longitude", "height" m above the ellipsoid, "timeOfFlight" s,
+    "impactSpeed" m/s}], "monteCarlo", "strewnField" (None without mc),
+    "warnings", "warningCodes"}.
+    """
+    if shape_factor is None:
+        if shape not in _SHAPE_FACTORS:
+            raise InputError(f"shape: expected sphere, cylinder or brick, found {shape!r}")
+        shape_factor = _SHAPE_FACTORS[shape]
+    if mass is None:
+        masses = []
+    elif isinstance(mass, (int, float)):
+        masses = [float(mass)]
+    else:
+        masses = [float(m) for m in mass]
+    return _json.loads(_sightline.darkflight(
+        None if solution is None else _os.fsdecode(solution), time, latitude, longitude, height, azimuth,
+        elevation, speed, None if wind is None else _os.fsdecode(wind), masses, density, shape_factor,
+        ground_height, mc, seed, threads, sigma_position, sigma_speed, sigma_direction, wind_sigma,
+        shape_factor_range, density_range))
+def summary(records, *, filter=None):
+    """The rows of ``sightline summary``, one dict per solved record, sorted by begin time.
+
+    records: the records of batch_record() (dicts), or their lines of JSON
+        Lines (str), e.g. the lines of a results file of ``sightline batch``.
+    filter: None, or "standard" for only what the network publishes (Qc >= 5 deg,
+        e <= 1.5, radiant sigma <= 2 deg, vG sigma <= 10%; needs Monte Carlo draws).
+
+    Returns a list of dicts keyed by the plain column names of ``sightline
+    summary --format csv`` (identifier, jd_begin, utc_begin, iau_number,
+    iau_code, solar_longitude, ..., stations_count, stations): floats in the
+    units of that table (degrees, km/s, km above mean sea level, AU), nan for
+    an undefined value (M, n, T when e >= 1), None for one not known (a sigma
+    without Monte Carlo draws); ``pandas.DataFrame(rows)`` makes the table.
+
+    Raises InputError naming the record ("records:N", N counted from 1) that is
+    not a record of ``sightline batch``, and ValueError for a bad filter.
+    """
+    if filter not in (None, "standard"):
+        raise ValueError('filter: expected None or "standard", found %r' % (filter,))
+    lines = []
+    for record in records:
+        lines.append(record.rstrip("\n") if isinstance(record, str) else _json.dumps(record))
+    return _sightline.summary_rows("\n".join(lines) + "\n", filter == "standard")
 
 
 def sightings_table(solution):
@@ -246,3 +320,46 @@ def batch_record(event, *, mc=None, seed=None, refraction=None, heights="msl", l
     except KeyError as missing:
         raise ValueError("event: expected a dict of batch_events() with %s" % missing) from None
     return record if line else _json.loads(record)
+
+
+def _night(paths, options, detections, strict):
+    text, messages, malformed = _sightline.correlate_lines(_paths(paths), options, detections)
+    if malformed and strict:
+        raise InputError("\n".join(m for m in messages if not m.startswith("warning: ")))
+    if messages:
+        import warnings as _warnings
+        for m in messages:
+            _warnings.warn(m, stacklevel=3)
+    return [_json.loads(line) for line in text.splitlines()]
+
+
+def read_detections(paths, *, strict=True):
+    """Every detection of a network's night, as ``sightline correlate --detections`` writes them.
+
+    paths: FTPdetectinfo files, ECSV files and folders (searched as the command does).
+    Returns a list of dicts {"station", "file", "ff", "meteor", "fps", "latitude",
+    "longitude", "elevation" (metres above mean sea level), "sightings": [{"time"
+    (ISO 8601 UTC), "azimuth", "elevation" (degrees), "magnitude" (or None)}]}.
+
+    Raises InputError for a path that does not exist and, with strict (the
+    default), when a file is malformed or a camera has no position (the
+    messages of the command, one a line); with strict=False those files are
+    skipped with a warning. Warnings (uncalibrated blocks, ...) go to the
+    warnings module.
+    """
+    return _night(paths, {}, True, strict)
+
+
+def correlate(paths, *, strict=True, **options):
+    """The multi-station events of a network's night, as ``sightline correlate`` writes them.
+
+    paths: as read_detections(). options: the thresholds of the command with
+    underscores (max_time_offset s, min_begin_height/max_begin_height/
+    min_end_height/max_end_height km, speed_tolerance, min_speed/max_speed
+    km/s, min_baseline km, min_plane_angle degrees, max_residual degrees,
+    clock_tolerance s) and threads (the result does not depend on it).
+    Returns a list of event dicts (sightline-event, one per multi-station
+    event, in time order), each ready for solve().
+    Raises as read_detections(); ValueError for an unknown option.
+    """
+    return _night(paths, {k: float(v) for k, v in options.items()}, False, strict)

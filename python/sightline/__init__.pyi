@@ -43,6 +43,35 @@ def orbit(
 ) -> dict[str, Any]:
     """The orbit dict of `sightline orbit --format json`: time ISO UTC or s since 1970; degrees; metres; speed km/s."""
 
+def darkflight(
+    *,
+    solution: Path | None = ...,
+    time: str | float | None = ...,
+    latitude: float | None = ...,
+    longitude: float | None = ...,
+    height: float | None = ...,
+    azimuth: float | None = ...,
+    elevation: float | None = ...,
+    speed: float | None = ...,
+    wind: Path | None = ...,
+    mass: float | Iterable[float] | None = ...,
+    density: float = ...,
+    shape: str = ...,
+    shape_factor: float | None = ...,
+    ground_height: float = ...,
+    mc: int = ...,
+    seed: int = ...,
+    threads: int = ...,
+    sigma_position: float | None = ...,
+    sigma_speed: float | None = ...,
+    sigma_direction: float | None = ...,
+    wind_sigma: float = ...,
+    shape_factor_range: float = ...,
+    density_range: float = ...,
+) -> dict[str, Any]:
+    """The dict of `sightline darkflight --format json`: degrees, metres above the ellipsoid, masses kg, speeds m/s (speed in km/s)."""
+
+def summary(records: Iterable[dict[str, Any] | str], *, filter: str | None = ...) -> list[dict[str, Any]]: ...
 def sightings_table(solution: dict[str, Any]) -> dict[str, npt.NDArray[Any]]:
     """Per-sighting arrays: station (index), time (s since 1970 UTC), timeFromBegin (s), latitude/longitude (deg), height (m), range (m), residual (arcsec), length (m), velocity (m/s), lag (m)."""
 
@@ -81,3 +110,9 @@ def batch_record(
     line: Literal[True],
 ) -> str:
     """The record's JSON Lines line, byte for byte as `sightline batch` writes it (ending in a newline)."""
+
+def read_detections(paths: Union[Path, Iterable[Path]], *, strict: bool = ...) -> list[dict[str, Any]]:
+    """Every detection of a night (FTPdetectinfo and ECSV files, folders), as `sightline correlate --detections` writes them."""
+
+def correlate(paths: Union[Path, Iterable[Path]], *, strict: bool = ..., **options: float) -> list[dict[str, Any]]:
+    """The multi-station events (sightline-event dicts) of a night, as `sightline correlate` writes them."""

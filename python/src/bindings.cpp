@@ -21,7 +21,10 @@
 #include <pybind11/stl.h>
 
 #include "app/batch.hpp"
+#include "app/correlate_night.hpp"
+#include "app/darkflight_run.hpp"
 #include "app/solve_event.hpp"
+#include "app/summary.hpp"
 #include "common/version.hpp"
 #include "formats/event_json.hpp"
 #include "formats/files.hpp"
@@ -170,9 +173,92 @@ std::string orbitDocument(const std::variant<double, std::string>& time, double 
   command.speed = speedKmPerS * kMetresPerKilometre;
   const OrbitState state = stateFromRadiant(command.time, command.point, command.azimuth, command.elevation, command.speed);
   const OrbitResult result = computeOrbit(state);
+  ShowerAssociation shower;
+  if (auto error = associateOrbit(ShowerSettings{}, result, shower)) throw BadInput(error->text());
   std::ostringstream out;
-  writeOrbitJson(out, command, result);
+  writeOrbitJson(out, command, result, shower);
   return out.str();
+}
+
+/// The dark-flight JSON (sightline-darkflight) of the options of `sightline
+/// darkflight`, by their Python names: degrees, metres, speed km/s, masses kg.
+/// Bad input raises BadInput with the command line's message.
+std::string darkflightDocument(const std::optional<std::string>& solution, const std::optional<std::variant<double, std::string>>& time,
+                               std::optional<double> latitude, std::optional<double> longitude, std::optional<double> height,
+                               std::optional<double> azimuth, std::optional<double> elevation, std::optional<double> speed,
+                               const std::optional<std::string>& wind, const std::vector<double>& masses, double density,
+                               double shapeFactor, double groundHeight, int mc, std::uint64_t seed, int threads,
+                               std::optional<double> sigmaPosition, std::optional<double> sigmaSpeed,
+                               std::optional<double> sigmaDirection, double windSigma, double shapeFactorRange,
+                               double densityRange) {
+  DarkFlightRequest r;
+  auto read = [](const std::string& path) {
+    NamedText text;
+    if (auto error = readInput(path, text)) throw BadInput(error->text());
+    return text;
+  };
+  const bool state = time || latitude || longitude || height || azimuth || elevation || speed;
+  if (solution && state) throw BadInput("solution excludes time, latitude, longitude, height, azimuth, elevation and speed");
+  if (solution) {
+    r.solution = read(*solution);
+  } else if (time && latitude && longitude && height && azimuth && elevation && speed) {
+    r.start = darkflight::StartState{secondsOf(*time), GeodeticPosition{*latitude, *longitude, *height}, *azimuth, *elevation,
+                                     *speed * kMetresPerKilometre};
+  } else {
+    throw BadInput("expected a state: solution, or all of time, latitude, longitude, height, azimuth, elevation and speed");
+  }
+  if (wind) r.wind = read(*wind);
+  r.masses = masses;
+  r.density = density;
+  r.shapeFactor = shapeFactor;
+  r.groundHeight = groundHeight;
+  r.draws = mc;
+  r.seed = seed;
+  r.threads = threads;
+  r.sigmaPosition = sigmaPosition;
+  if (sigmaSpeed) r.sigmaSpeed = *sigmaSpeed * kMetresPerKilometre;
+  r.sigmaDirection = sigmaDirection;
+  r.windSigma = windSigma;
+  r.shapeFactorRange = shapeFactorRange;
+  r.densityRange = densityRange;
+  DarkFlightOutcome outcome;
+  {
+    py::gil_scoped_release release;
+    outcome = runDarkFlight(r);
+  }
+  if (outcome.failure) throw BadInput(outcome.failure->message);
+  return renderDarkFlight("json", outcome.report);
+}
+
+/// A cell of the summary as Python has it: None, float (nan: undefined), int, str or bool.
+py::object summaryCellObject(const SummaryCell& cell) {
+  switch (cell.kind) {
+    case SummaryCell::Kind::Number: return py::float_(cell.number);
+    case SummaryCell::Kind::Integer: return py::int_(cell.integer);
+    case SummaryCell::Kind::Text: return py::str(cell.text);
+    case SummaryCell::Kind::Flag: return py::bool_(cell.flag);
+    case SummaryCell::Kind::None: break;
+  }
+  return py::none();
+}
+
+/// The summary rows (dicts by plain column name) of record lines (JSON Lines text).
+py::list summaryRows(const std::string& text, bool standardFilter) {
+  SummaryOptions options;
+  options.standardFilter = standardFilter;
+  const SummaryResult result = summariseRecords({NamedText{"records", text}}, options);
+  if (!result.problems.empty()) {
+    const std::size_t more = result.problems.size() - 1;
+    throw BadInput(result.problems.front() + (more ? " (and " + std::to_string(more) + " more)" : ""));
+  }
+  const std::vector<SummaryColumn>& columns = summaryColumns();
+  py::list rows;
+  for (const SummaryRow& row : result.rows) {
+    py::dict d;
+    for (std::size_t i = 0; i < columns.size(); ++i) d[py::str(columns[i].plain)] = summaryCellObject(row.cells[i]);
+    rows.append(d);
+  }
+  return rows;
 }
 
 /// How a batch event is read, by the name that sightline.batch_events() gives it.
@@ -289,6 +375,50 @@ py::dict sightingColumns(const std::string& solutionJson) {
   return columns;
 }
 
+/// The thresholds of `sightline correlate` from keyword arguments (units of CorrelateOptions).
+CorrelateOptions correlateOptions(const std::map<std::string, double>& given) {
+  CorrelateOptions o;
+  const std::map<std::string, double*> fields{
+      {"max_time_offset", &o.maxTimeOffset}, {"min_begin_height", &o.minBeginHeight},
+      {"max_begin_height", &o.maxBeginHeight}, {"min_end_height", &o.minEndHeight},
+      {"max_end_height", &o.maxEndHeight}, {"speed_tolerance", &o.speedTolerance},
+      {"min_speed", &o.minSpeed}, {"max_speed", &o.maxSpeed}, {"min_baseline", &o.minBaseline},
+      {"min_plane_angle", &o.minPlaneAngle}, {"max_residual", &o.maxResidual},
+      {"clock_tolerance", &o.clockTolerance}};
+  for (const auto& [name, value] : given) {
+    if (name == "threads") {
+      if (value < 0 || value != std::floor(value)) throw py::value_error("threads: expected a whole number, 0 or more");
+      o.threads = static_cast<int>(value);
+      continue;
+    }
+    const auto it = fields.find(name);
+    if (it == fields.end()) throw py::value_error("unknown option \"" + name + "\" of correlate()");
+    if (!std::isfinite(value) || value < 0) throw py::value_error(name + ": expected a number, 0 or more");
+    *it->second = value;
+  }
+  return o;
+}
+
+/// The night of `paths`: (event lines, detection lines, messages, malformed); missing paths raise.
+py::tuple correlateNightLines(const std::vector<std::string>& paths, const std::map<std::string, double>& options,
+                              bool detections) {
+  const CorrelateOptions o = correlateOptions(options);
+  const NightFiles files = listNightFiles(paths);
+  if (!files.missing.empty()) throw BadInput(files.missing.front() + ": no such file or folder");
+  std::string events, lines;
+  NightResult night;
+  {
+    py::gil_scoped_release released;
+    night = correlateNight(paths, o);
+    if (detections) lines = nightDetectionLines(night);
+    else events = nightEventLines(night);
+  }
+  std::vector<std::string> messages;
+  for (const std::string& folder : night.files.emptyFolders) messages.push_back(folder + ": no detection files in this folder");
+  messages.insert(messages.end(), night.read.messages.begin(), night.read.messages.end());
+  return py::make_tuple(detections ? lines : events, messages, night.read.malformed);
+}
+
 }  // namespace
 
 }  // namespace sightline
@@ -308,9 +438,19 @@ PYBIND11_MODULE(_sightline, m) {
   m.def("orbit", &orbitDocument, py::arg("time"), py::arg("latitude"), py::arg("longitude"), py::arg("height"),
         py::arg("azimuth"), py::arg("elevation"), py::arg("speed"),
         "Orbit JSON (sightline-orbit) of a radiant: degrees, metres, speed in km/s.");
+  m.def("darkflight", &darkflightDocument, py::arg("solution"), py::arg("time"), py::arg("latitude"), py::arg("longitude"),
+        py::arg("height"), py::arg("azimuth"), py::arg("elevation"), py::arg("speed"), py::arg("wind"), py::arg("masses"),
+        py::arg("density"), py::arg("shape_factor"), py::arg("ground_height"), py::arg("mc"), py::arg("seed"),
+        py::arg("threads"), py::arg("sigma_position"), py::arg("sigma_speed"), py::arg("sigma_direction"),
+        py::arg("wind_sigma"), py::arg("shape_factor_range"), py::arg("density_range"),
+        "Dark-flight JSON (sightline-darkflight) of the options of `sightline darkflight`.");
   m.def("batch_record", &batchRecordLine, py::arg("source"), py::arg("id"), py::arg("index"), py::arg("text"),
         py::arg("paths"), py::arg("heights"), py::arg("refraction"), py::arg("mc"), py::arg("seed"),
         "The JSON Lines record of one batch event, as `sightline batch` writes it.");
+  m.def("summary_rows", &summaryRows, py::arg("text"), py::arg("standard_filter"),
+        "The rows of sightline summary (dicts by plain column name) of record lines.");
+  m.def("correlate_lines", &correlateNightLines, py::arg("paths"), py::arg("options"), py::arg("detections"),
+        "(JSON Lines, messages, malformed) of `sightline correlate` over `paths`: events, or every detection.");
   m.def("sighting_columns", &sightingColumns, py::arg("solution_json"),
         "Per-sighting columns (lists) of a solution's JSON text.");
 }

@@ -198,6 +198,7 @@ void solveInto(const BatchEvent& item, const BatchSettings& settings, BatchRecor
   solve.draws = settings.draws;
   solve.seed = batchEventSeed(settings.seed.value_or(event.monteCarlo.seed), item.id);
   solve.threads = 1;  // one event per thread: the events are the parallel work
+  solve.showers = settings.showers;
   Solution solution;
   const std::string source = sourceOf(item);
   if (auto error = solveEvent(event, solve, solution)) {

@@ -93,10 +93,11 @@ std::uint64_t batchEventSeed(std::uint64_t base, const std::string& id);
 /// What a batch changes of every event's own settings (as `solve` does).
 struct BatchSettings {
   std::optional<Refraction> refraction;  ///< the event's otherwise
-  std::optional<TrajectoryModel> trajectoryModel;  ///< the event's otherwise
   std::optional<int> draws;              ///< Monte Carlo draws; the event's otherwise
   std::optional<std::uint64_t> seed;     ///< the base of every event's seed (batchEventSeed)
   HeightReference ecsvHeights = HeightReference::MeanSeaLevel;  ///< what ECSV heights are measured from
+  std::optional<TrajectoryModel> trajectoryModel;  ///< the event's otherwise
+  ShowerSettings showers;  ///< the shower table and the limits of the rule
 };
 
 /// "solved", "no-solution" or "input-error".

@@ -1,5 +1,7 @@
 #include "app/solve_event.hpp"
 
+#include <charconv>
+#include <cmath>
 #include <memory>
 #include <sstream>
 
@@ -81,11 +83,29 @@ std::optional<InputError> solveEvent(Event& event, const SolveSettings& settings
   if (settings.trajectoryModel) event.trajectoryModel = *settings.trajectoryModel;
   if (settings.draws) event.monteCarlo.draws = *settings.draws;
   if (settings.seed) event.monteCarlo.seed = *settings.seed;
+  if (settings.luminousEfficiency) event.luminousEfficiency = *settings.luminousEfficiency;
   event.monteCarlo.threads = settings.threads;
   solution = solve(event);
   if (isSolved(solution) && event.monteCarlo.draws > 0)
     estimateUncertainty(event, solution, event.monteCarlo, progress, stop);
+  if (solution.orbit) return associateShower(settings.showers, *solution.orbit);
   return std::nullopt;
+}
+
+std::optional<double> tauFromText(const std::string& text) {
+  constexpr double kPerCent = 100.0;
+  const bool percent = !text.empty() && text.back() == '%';
+  std::string number = percent ? text.substr(0, text.size() - 1) : text;
+  if (number.empty() || number.find_first_not_of("0123456789.eE+-") != std::string::npos) return std::nullopt;
+  // "1.4%" is read as 1.4e-2, the double nearest 0.014 (1.4 / 100 is not).
+  const bool exponent = number.find_first_of("eE") != std::string::npos;
+  if (percent && !exponent) number += "e-2";
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
+  if (percent && exponent) value /= kPerCent;
+  if (!std::isfinite(value) || !(value > 0.0) || value > 1.0) return std::nullopt;
+  return value;
 }
 
 bool isSolved(const Solution& solution) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/showers.hpp"
 #include "earth/geoid.hpp"
 #include "formats/files.hpp"
 #include "formats/output.hpp"
@@ -50,16 +51,24 @@ const GeoidAccess& sharedGeoid();
 /// What a front end may change of the event's own settings.
 struct SolveSettings {
   std::optional<Refraction> refraction;  ///< the event's refraction handling otherwise
-  std::optional<TrajectoryModel> trajectoryModel;  ///< the event's "trajectoryModel" otherwise
   std::optional<int> draws;              ///< Monte Carlo draws; the event's otherwise
   std::optional<std::uint64_t> seed;     ///< the event's seed otherwise
   int threads = 0;                       ///< threads for the draws; 0: all cores
+  std::optional<TrajectoryModel> trajectoryModel;  ///< the event's "trajectoryModel" otherwise
+  ShowerSettings showers;                ///< the shower table and the rule's limits
+  /// The luminous efficiency of the photometric mass; the default (constant 0.7%) otherwise.
+  std::optional<LuminousEfficiency> luminousEfficiency;
 };
+
+/// The luminous efficiency (a fraction, 0 < tau <= 1) written as `text`: a per cent
+/// such as "0.7%", or a fraction such as "0.007"; nullopt when it is neither.
+std::optional<double> tauFromText(const std::string& text);
 
 /// Makes station heights above mean sea level heights above the ellipsoid,
 /// applies `settings` to `event`, solves it and, when it has a solution and
-/// draws are asked for, estimates the uncertainties. An error only when a
-/// station's height needs the geoid and it cannot be had (its `file` empty).
+/// draws are asked for, estimates the uncertainties; an orbit gets its shower
+/// (app/showers.hpp). An error when a station's height needs the geoid and it
+/// cannot be had (its `file` empty), or when the shower table cannot be read.
 /// `stop`, when set, is polled during the draws: true ends them early.
 std::optional<InputError> solveEvent(Event& event, const SolveSettings& settings, Solution& solution,
                                      const ProgressFunction& progress = {}, const StopFunction& stop = {});

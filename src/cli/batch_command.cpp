@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/batch.hpp"
+#include "cli/shower_options.hpp"
 #include "common/exit_status.hpp"
 #include "formats/files.hpp"
 
@@ -101,6 +102,7 @@ BatchSettings settingsOf(const BatchOptions& o) {
   if (o.draws >= 0) settings.draws = o.draws;
   if (o.seedOption && o.seedOption->count() > 0) settings.seed = o.seed;
   settings.ecsvHeights = o.ecsvHeights == "ellipsoid" ? HeightReference::Ellipsoid : HeightReference::MeanSeaLevel;
+  settings.showers = o.showers;
   return settings;
 }
 
@@ -129,6 +131,7 @@ CLI::App* addBatchCommand(CLI::App& app, BatchOptions& o) {
   command->add_option("--trajectory-model", o.trajectoryModel, "Override every event's trajectory model of timed sightings")
       ->check(CLI::IsMember({"gravity", "straight"}))
       ->option_text("gravity|straight");
+  addShowerOptions(*command, o.showers);
   command->add_option("--ecsv-heights", o.ecsvHeights, "What ECSV station heights are measured from (default msl)")
       ->check(CLI::IsMember({"msl", "ellipsoid"}))
       ->option_text("msl|ellipsoid");
@@ -152,6 +155,9 @@ int runBatchCommand(const BatchOptions& o, std::FILE* out, std::FILE* err) {
     if (!parsed) return message(err, kExitUsage, "--shard " + o.shard + ": expected I/N with 0 <= I < N, e.g. 0/4");
     shard = *parsed;
   }
+  // A bad shower table would fail every event with an orbit: said once, before any is solved.
+  const ShowerTable* table = nullptr;
+  if (auto tableError = showerTableOf(o.showers, table)) return message(err, kExitInput, tableError->text());
   RecordFile file;
   RecordedEvents recorded;
   std::string error;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/showers.hpp"
+
 namespace CLI {
 class App;
 class Option;
@@ -28,6 +30,7 @@ struct BatchOptions {
   std::string output = "-"; ///< results file (JSON Lines), "-": standard output
   std::vector<std::string> inputs;
   CLI::Option* seedOption = nullptr;
+  ShowerSettings showers;   ///< the shower table and the limits of the rule
 };
 
 /// Adds the `batch` subcommand to `app`, its options stored in `options`.

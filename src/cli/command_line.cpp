@@ -17,8 +17,12 @@
 
 #include "classic/classic_convert.hpp"
 #include "cli/batch_command.hpp"
+#include "cli/correlate_command.hpp"
+#include "cli/darkflight_command.hpp"
 #include "cli/orbit_command.hpp"
 #include "cli/progress_bar.hpp"
+#include "cli/shower_options.hpp"
+#include "cli/summary_command.hpp"
 #include "common/version.hpp"
 #include "classic/run_control.hpp"
 #include "app/solve_event.hpp"
@@ -48,9 +52,16 @@ const char* const kDescription =
     "  sightline batch [OPTIONS] -o RESULTS.jsonl INPUT...\n"
     "                                 many events (JSON Lines, event files, folders), one\n"
     "                                 record each, on all cores or in shards on a cluster\n"
+    "  sightline correlate [OPTIONS] -o EVENTS.jsonl INPUT...\n"
+    "                                 a network's night: single-station detections (FTPdetectinfo\n"
+    "                                 folders, ECSV files) to multi-station events (JSON Lines)\n"
     "\n"
     "  sightline orbit --time T --latitude D --longitude D --height M --azimuth D --elevation D --speed KM/S\n"
     "                                 the geocentric radiant and heliocentric orbit of one state\n"
+    "  sightline darkflight (--solution FILE | --time T ... --speed KM/S) [--wind FILE] [--mc N]\n"
+    "                                 where the stones land: the fall line and strewn field\n"
+    "  sightline summary [OPTIONS] RESULTS.jsonl...\n"
+    "                                 the night's table of the records of batch\n"
     "\n"
     "Use solve for new data.\n";
 
@@ -96,7 +107,10 @@ struct SolveOptions {
   bool seedGiven = false;
   int threads = 0;
   std::string plot;
+  std::string luminousEfficiency = "constant";
+  std::string tau;  // empty: the default 0.7%
   std::vector<std::string> inputs;
+  ShowerSettings showers;
 };
 
 struct ConvertOptions {
@@ -132,12 +146,20 @@ SolveSettings settingsOf(const SolveOptions& o) {
   if (o.draws >= 0) settings.draws = o.draws;
   if (o.seedGiven) settings.seed = o.seed;
   settings.threads = o.threads;
+  settings.showers = o.showers;
+  LuminousEfficiency efficiency;
+  efficiency.model = luminousEfficiencyFromName(o.luminousEfficiency).value_or(LuminousEfficiencyModel::Constant);
+  if (!o.tau.empty()) efficiency.tau = tauFromText(o.tau).value_or(kDefaultLuminousEfficiency);
+  settings.luminousEfficiency = efficiency;
   return settings;
 }
 
 int runSolve(const Context& c, const SolveOptions& o) {
   if (!o.plot.empty() && !figureFormatOf(o.plot))
     return c.message(kExitUsage, o.plot + ": a figure is drawn as .svg, .png or .pdf: expected one of these extensions");
+  if (!o.tau.empty() && o.luminousEfficiency != "constant")
+    return c.message(kExitUsage, "--tau: sets the constant luminous efficiency; --luminous-efficiency " +
+                                     o.luminousEfficiency + " takes it from the speed");
   std::vector<NamedText> inputs;
   if (auto error = readInputs(o.inputs, inputs)) return c.message(kExitInput, error->text());
   Event event;
@@ -209,6 +231,15 @@ const CLI::Validator kWholeNumber(
     },
     "NUMBER");
 
+// A luminous efficiency: a per cent ("0.7%") or a fraction ("0.007"), above 0 and at most 1.
+const CLI::Validator kTau(
+    [](std::string& text) {
+      return tauFromText(text) ? std::string()
+                               : "expected a luminous efficiency above 0 and at most 100%, as a per cent such as 0.7% "
+                                 "or a fraction such as 0.007, found " + text;
+    },
+    "TAU");
+
 // Writes the text that CLI11 produced to `out` or `err`.
 void emit(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
@@ -245,7 +276,16 @@ CLI::App* addSolveCommand(CLI::App& app, SolveOptions& so, CLI::Option*& seedOpt
   solveCommand->add_option("--threads", so.threads, "Threads for the Monte Carlo draws (default all cores)")
       ->check(kWholeNumber)
       ->option_text("T");
+  addShowerOptions(*solveCommand, so.showers);
   solveCommand->add_option("--plot", so.plot, "Also draw a figure into FILE (.svg, .png or .pdf)")->option_text("FILE");
+  solveCommand->add_option("--luminous-efficiency", so.luminousEfficiency,
+                           "Luminous efficiency of the photometric mass: constant (--tau, default 0.7%) or "
+                           "drolshagen2021 (from the initial speed, Drolshagen et al. 2021)")
+      ->check(CLI::IsMember({"constant", "drolshagen2021"}))
+      ->option_text("constant|drolshagen2021");
+  solveCommand->add_option("--tau", so.tau, "The constant luminous efficiency, per cent (0.7%) or fraction (0.007)")
+      ->check(kTau)
+      ->option_text("TAU");
   solveCommand->add_option("INPUT", so.inputs, "Event file (JSON; - for standard input), or two or more ECSV files")
       ->required()
       ->option_text("FILE...");
@@ -294,6 +334,15 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   BatchOptions bo;
   CLI::App* batchCommand = addBatchCommand(app, bo);
 
+  CorrelateCommandOptions ko;
+  CLI::App* correlateCommand = addCorrelateCommand(app, ko);
+  DarkFlightOptions dfo;
+  CLI::App* darkflightCommand = addDarkFlightCommand(app, dfo);
+  darkflightCommand->footer(kExitStatusText);
+  SummaryCommandOptions summaryOptions;
+  CLI::App* summaryCommand = addSummaryCommand(app, summaryOptions);
+  summaryCommand->footer(kExitStatusText);
+
   std::ostringstream helpOut, helpErr;
   try {
     app.parse(argc, argv);
@@ -308,6 +357,9 @@ int runCommands(const Context& c, int argc, const char* const* argv) {
   if (orbitCommand->parsed()) return runOrbit(oo, c.out, c.err);
   if (convertCommand->parsed()) return runConvert(c, co);
   if (batchCommand->parsed()) return runBatchCommand(bo, c.out, c.err);
+  if (correlateCommand->parsed()) return runCorrelateCommand(ko, c.out, c.err);
+  if (darkflightCommand->parsed()) return runDarkFlightCommand(dfo, c.out, c.err);
+  if (summaryCommand->parsed()) return runSummaryCommand(summaryOptions, c.out, c.err);
   return c.message(kExitUsage, "expected a command: solve or convert (see sightline --help)");
 }
 
@@ -318,7 +370,8 @@ std::string versionText() { return std::string(kProgram) + " " + kVersion; }
 int runCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   if (argc >= 2) {
     const std::string first = argv[1];
-    const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit";
+    const bool command = first == "solve" || first == "convert" || first == "batch" || first == "orbit" ||
+                         first == "correlate" || first == "darkflight" || first == "summary";
     const bool option = !first.empty() && first[0] == '-' && first != "-" && first != "--";
     if (command || option) return runCommands(Context{out, err}, argc, argv);
   }

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/shower_options.hpp"
 #include "common/exit_status.hpp"
 #include "formats/orbit_writers.hpp"
 #include "orbit/orbit.hpp"
@@ -53,6 +54,7 @@ CLI::App* addOrbitCommand(CLI::App& app, OrbitOptions& o) {
   command->add_option("--format", o.format, "Output format (default text)")
       ->check(CLI::IsMember({"text", "json"}))
       ->option_text("text|json");
+  addShowerOptions(*command, o.showers);
   return command;
 }
 
@@ -69,11 +71,13 @@ int runOrbit(const OrbitOptions& o, std::FILE* out, std::FILE* err) {
   input.speed = o.speed * kMetresPerKilometre;
   const OrbitResult result =
       computeOrbit(stateFromRadiant(input.time, input.point, input.azimuth, input.elevation, input.speed));
+  ShowerAssociation shower;
+  if (auto error = associateOrbit(o.showers, result, shower)) return message(err, kExitInput, error->text());
   std::ostringstream report;
   if (o.format == "json") {
-    writeOrbitJson(report, input, result);
+    writeOrbitJson(report, input, result, shower);
   } else {
-    writeOrbitText(report, input, result);
+    writeOrbitText(report, input, result, shower);
   }
   for (const Warning& w : result.warnings) std::fprintf(err, "sightline: warning: %s\n", w.text.c_str());
   const std::string text = report.str();

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "app/showers.hpp"
+
 namespace CLI {
 class App;
 }
@@ -20,6 +22,7 @@ struct OrbitOptions {
   double elevation = 0.0;    ///< radiant elevation, degrees
   double speed = 0.0;        ///< Earth-fixed speed, km/s
   std::string format = "text";
+  ShowerSettings showers;    ///< the shower table and the limits of the rule
 };
 
 /// Adds the `orbit` subcommand and its options (filled into `options`) to `app`.

@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "trajectory/photometry.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -428,9 +429,10 @@ class StationParser {
     return std::nullopt;
   }
 
-  /// Indices of the columns read (-1 when absent): time, azimuth, altitude (required) and the error bars.
+  /// Indices of the columns read (-1 when absent): time, azimuth, altitude (required), the error bars
+  /// and the apparent magnitude.
   struct Columns {
-    int time = -1, azimuth = -1, altitude = -1;
+    int time = -1, azimuth = -1, altitude = -1, magnitude = -1;
     int errors[4] = {-1, -1, -1, -1};  ///< err_minus_azimuth, err_plus_azimuth, err_minus_altitude, err_plus_altitude
   };
 
@@ -451,6 +453,7 @@ class StationParser {
     }
     const char* errorNames[4] = {"err_minus_azimuth", "err_plus_azimuth", "err_minus_altitude", "err_plus_altitude"};
     for (int k = 0; k < 4; ++k) columns.errors[k] = indexOf(errorNames[k]);
+    columns.magnitude = indexOf("mag_data");
     return std::nullopt;
   }
 
@@ -478,7 +481,22 @@ class StationParser {
       const Field& f = record.fields[static_cast<std::size_t>(columns.altitude)];
       return fail(f.line, f.number, "altitude", "altitude outside -90..90 degrees: " + f.text);
     }
+    if (auto e = readMagnitude(record, columns, sighting)) return e;
     return readSigma(record, names, columns, sighting);
+  }
+
+  // The apparent magnitude ("mag_data"), when the column is there and the field not masked (empty).
+  std::optional<InputError> readMagnitude(const Record& record, const Columns& columns, Sighting& sighting) const {
+    if (columns.magnitude < 0) return std::nullopt;
+    const Field& f = record.fields[static_cast<std::size_t>(columns.magnitude)];
+    if (f.text.empty()) return std::nullopt;
+    const std::optional<double> m = parseNumber(f.text);
+    if (!m || !std::isfinite(*m) || *m < kBrightestMagnitude || *m > kFaintestMagnitude) {
+      return fail(f.line, f.number, "mag_data",
+                  "expected the apparent magnitude, a number from -30 to +15, found \"" + f.text + "\"");
+    }
+    sighting.magnitude = m;
+    return std::nullopt;
   }
 
   // Sigma (degrees on the sky): mean of the error bars given, azimuth errors turned into

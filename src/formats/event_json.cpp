@@ -1,5 +1,6 @@
 // The event file: nlohmann-json for the syntax, the checks below for the meaning.
 #include "formats/event_json.hpp"
+#include "formats/json_nesting.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -10,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "trajectory/photometry.hpp"
 #include "trajectory/time.hpp"
 #include "trajectory/timing_checks.hpp"
 
@@ -140,24 +142,7 @@ constexpr int kMaxNesting = 32;
 
 // Index of the bracket that opens a level deeper than kMaxNesting, if any.
 // Brackets inside strings do not count.
-std::optional<std::size_t> tooDeep(const std::string& text) {
-  int depth = 0;
-  bool inString = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '{' || c == '[') {
-      if (++depth > kMaxNesting) return i;
-    } else if (c == '}' || c == ']') {
-      --depth;
-    }
-  }
-  return std::nullopt;
-}
+std::optional<std::size_t> tooDeep(const std::string& text) { return firstTooDeep(text, kMaxNesting); }
 
 std::string member(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
 std::string element(const std::string& path, std::size_t index) { return path + "[" + std::to_string(index) + "]"; }
@@ -264,7 +249,7 @@ class EventChecker {
 
   bool sighting(const Json& value, const std::string& path, Sighting& out) {
     if (!value.is_object()) return fail(path, "expected a sighting (an object with \"azimuth\" and \"elevation\"), found " + found(value));
-    if (!onlyKeys(value, path, {"azimuth", "elevation", "label", "time", "sigma"})) return false;
+    if (!onlyKeys(value, path, {"azimuth", "elevation", "label", "time", "sigma", "magnitude"})) return false;
     std::optional<double> azimuth, elevation;
     std::optional<std::string> label;
     if (!number(value, path, "azimuth", true, "a number, degrees from north through east", azimuth)) return false;
@@ -274,6 +259,9 @@ class EventChecker {
     if (!string(value, path, "label", false, "a string such as \"begin\"", label)) return false;
     if (!time(value, path, out.time)) return false;
     if (!sigma(value, path, out.sigma)) return false;
+    if (!numberIn(value, path, "magnitude", false, "a number, the apparent magnitude, from -30 to +15", kBrightestMagnitude,
+                  kFaintestMagnitude, out.magnitude))
+      return false;
     out.azimuth = *azimuth;
     out.elevation = *elevation;
     out.label = label.value_or("");
@@ -282,8 +270,11 @@ class EventChecker {
 
   bool station(const Json& value, const std::string& path, Station& out) {
     if (!value.is_object()) return fail(path, "expected a station (an object with \"name\", \"latitude\", \"longitude\", \"height\" and \"sightings\"), found " + found(value));
-    if (!onlyKeys(value, path, {"name", "latitude", "longitude", "height", "heightReference", "sigma", "sightings"}))
+    if (!onlyKeys(value, path, {"name", "latitude", "longitude", "height", "heightReference", "sigma", "sightings", "detection"}))
       return false;
+    // Where a correlated station's detection came from ({"file", "ff", "meteor"}): for people, not the solver.
+    if (const auto it = value.find("detection"); it != value.end() && !it->is_object())
+      return fail(member(path, "detection"), "expected an object {\"file\", \"ff\", \"meteor\"}, found " + found(*it));
     std::optional<std::string> name, reference;
     std::optional<double> latitude, longitude, height;
     if (!string(value, path, "name", true, "a string, the station's name", name)) return false;
@@ -530,6 +521,7 @@ std::string writeEventJson(const Event& event) {
       if (!sighting.label.empty()) item["label"] = sighting.label;
       if (sighting.time) item["time"] = formatIsoTime(*sighting.time);
       if (sighting.sigma) item["sigma"] = *sighting.sigma;
+      if (sighting.magnitude) item["magnitude"] = *sighting.magnitude;
       out += "        " + compact(item) + (k + 1 < station.sightings.size() ? ",\n" : "\n");
     }
     out += "      ]\n";

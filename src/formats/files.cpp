@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,25 @@ bool writeAll(int fd, const std::string& content) {
       return false;
     }
     done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes to something that is not a regular file (/dev/null, a terminal, a
+// pipe) in place: renaming a temporary file over it would replace the device
+// with a file, which for /dev/null breaks the whole machine.
+bool writeInPlace(const std::string& path, const std::string& content, std::string& error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = path + ": cannot write: " + std::strerror(errno);
+    return false;
+  }
+  const bool written = writeAll(fd, content);
+  const int writeErrno = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed) {
+    error = path + ": cannot write: " + std::strerror(!written ? writeErrno : errno);
+    return false;
   }
   return true;
 }
@@ -52,6 +72,10 @@ std::optional<InputError> readInputs(const std::vector<std::string>& paths, std:
 }
 
 bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error) {
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+    return writeInPlace(path, content, error);
+  }
   std::string temporary = path + ".XXXXXX";
   std::vector<char> name(temporary.begin(), temporary.end());
   name.push_back('\0');

@@ -24,7 +24,9 @@ std::optional<InputError> readInputs(const std::vector<std::string>& paths, std:
 
 /// Writes `content` to `path` completely or not at all: through a temporary
 /// file in the same folder that is renamed over it, with the usual
-/// permissions. False with `error` ("PATH: cannot write: REASON") otherwise.
+/// permissions. A path that names something other than a regular file or a
+/// folder (/dev/null, a terminal, a pipe) is written in place, never replaced.
+/// False with `error` ("PATH: cannot write: REASON") otherwise.
 bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error);
 
 }  // namespace sightline

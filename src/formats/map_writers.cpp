@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "earth/geoid.hpp"
+#include "formats/photometry_writers.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -224,6 +225,7 @@ void addSightLineFeatures(json& features, const Event& event, const Solution& so
                     {"refraction", number(r.refraction, kAngleDecimals)},
                     {"excluded", r.excluded},
                     {"alongTrackResidual", optionalNumber(r.alongTrackResidual, kAngleDecimals)}};
+    if (solution.photometry) properties.update(sightingMagnitudeProperties(sighting, r));
     features.push_back(feature(lineGeometry(stationPosition(station, geoid), r.point.position), std::move(properties)));
   }
 }
@@ -256,6 +258,7 @@ json trajectoryProperties(const Event& event, const Solution& solution, const Ge
   }
   addVelocityProperties(properties, t, event);
   if (solution.orbit) addOrbitProperties(properties, solution.orbit->orbit);
+  if (solution.photometry) properties.update(photometryProperties(*solution.photometry, geoid));
   if (solution.monteCarlo) {
     properties["monteCarloDraws"] = solution.monteCarlo->draws;
     properties["monteCarloFailed"] = solution.monteCarlo->failed;
@@ -459,6 +462,7 @@ std::string kmlTrajectoryText(const Solution& solution) {
             fixed(o.radiantGeocentric.dec, 3) + " deg, vG " + fixed(o.vGeocentric / 1000.0, 3) + " km/s, a " +
             fixed(o.a, 4) + " AU, e " + fixed(o.e, 5) + ", i " + fixed(o.i, 3) + " deg";
   }
+  if (solution.photometry) text += "\n" + photometrySummary(*solution.photometry);
   return text;
 }
 
@@ -566,7 +570,8 @@ void writeCsv(std::ostream& out, const Event& event, const Solution& solution, c
   const SightingIndex index(solution);
   out << "station,label,time,azimuth_deg,elevation_deg,latitude_deg,longitude_deg,height_m,height_msl_m,range_m,"
          "residual_arcsec,refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m,excluded,"
-         "along_track_residual_arcsec\n";
+         "along_track_residual_arcsec"
+      << photometryCsvHeader() << '\n';
   for (std::size_t s = 0; s < event.stations.size(); ++s) {
     const Station& station = event.stations[s];
     for (std::size_t k = 0; k < station.sightings.size(); ++k) {
@@ -588,7 +593,8 @@ void writeCsv(std::ostream& out, const Event& event, const Solution& solution, c
       out << ',' << csvOptional(r, &SightingResult::length, 3) << ',' << csvOptional(r, &SightingResult::timeFromBegin, 6)
           << ',' << csvOptional(r, &SightingResult::velocity, 3) << ',' << csvOptional(r, &SightingResult::lag, 3)
           << ',' << (r != nullptr ? (r->excluded ? "true" : "false") : "") << ','
-          << csvOptional(r, &SightingResult::alongTrackResidual, 3) << '\n';
+          << csvOptional(r, &SightingResult::alongTrackResidual, 3)
+          << photometryCsvFields(sighting, r) << '\n';
     }
   }
 }

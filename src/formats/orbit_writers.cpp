@@ -33,7 +33,45 @@ std::string kmPerS(double speed) { return figure("%.3f km/s", speed / kMetresPer
 
 }  // namespace
 
-Json orbitJson(const Orbit& o, const GeodeticPosition& point, double time) {
+Json showerJson(const ShowerMatch& m) {
+  Json j{{"code", m.code},
+         {"number", m.number},
+         {"name", m.name},
+         {"radiantDistance", number(m.radiantDistance)},
+         {"vgDifference", number(m.vgDifference)},
+         {"solarLongitudeDifference", number(m.solarLongitudeDifference)}};
+  if (m.membership) j["membership"] = number(*m.membership);
+  return j;
+}
+
+std::string showerLine(const ShowerAssociation& shower) {
+  if (!shower.match) return "Shower: sporadic";
+  const ShowerMatch& m = *shower.match;
+  std::string line = formatted("Shower: %s %s (IAU %d): radiant %.2f° away, vG %+.1f%%, solar longitude %+.2f°",
+                               m.code.c_str(), m.name.c_str(), m.number, m.radiantDistance, 100.0 * m.vgDifference,
+                               m.solarLongitudeDifference);
+  if (m.membership) line += formatted("; %.0f%% of the draws", 100.0 * *m.membership);
+  return line;
+}
+
+namespace {
+
+// The figures added for the network summaries (see orbitJson).
+void addSummaryFigures(Json& j, const Orbit& o) {
+  j["radiantOfDate"] = Json{{"ra", number(o.radiantOfDate.ra)}, {"dec", number(o.radiantOfDate.dec)}};
+  j["radiantHorizontal"] = Json{{"azimuth", number(o.radiantAzimuth)}, {"elevation", number(o.radiantElevation)}};
+  j["siderealTime"] = number(o.siderealTime);
+  j["radiantHeliocentric"] = Json{{"longitude", number(o.radiantHeliocentric.longitude)},
+                                  {"latitude", number(o.radiantHeliocentric.latitude)}};
+  j["perihelionLongitude"] = number(o.perihelionLongitude);
+  j["perihelionLatitude"] = number(o.perihelionLatitude);
+  j["meanAnomaly"] = optionalNumber(o.meanAnomaly);
+  j["meanMotion"] = optionalNumber(o.meanMotion);
+}
+
+}  // namespace
+
+Json orbitJson(const Orbit& o, const GeodeticPosition& point, double time, const ShowerAssociation& shower) {
   Json j;
   j["time"] = formatIsoTime(time);
   j["point"] = Json{{"latitude", number(point.latitude)}, {"longitude", number(point.longitude)},
@@ -58,10 +96,13 @@ Json orbitJson(const Orbit& o, const GeodeticPosition& point, double time) {
   j["period"] = optionalNumber(o.period);
   j["trueAnomaly"] = number(o.trueAnomaly);
   j["tisserand"] = number(o.tisserand);
+  addSummaryFigures(j, o);
+  if (shower.checked) j["shower"] = shower.match ? showerJson(*shower.match) : Json(nullptr);
   return j;
 }
 
-void writeOrbitJson(std::ostream& out, const OrbitCommand& input, const OrbitResult& result) {
+void writeOrbitJson(std::ostream& out, const OrbitCommand& input, const OrbitResult& result,
+                    const ShowerAssociation& shower) {
   Json j;
   j["format"] = "sightline-orbit";
   j["version"] = 1;
@@ -69,7 +110,7 @@ void writeOrbitJson(std::ostream& out, const OrbitCommand& input, const OrbitRes
                     {"longitude", number(input.point.longitude)}, {"height", number(input.point.height)},
                     {"azimuth", number(input.azimuth)},       {"elevation", number(input.elevation)},
                     {"speed", number(input.speed)}};
-  j["orbit"] = result.orbit ? orbitJson(*result.orbit, input.point, input.time) : Json(nullptr);
+  j["orbit"] = result.orbit ? orbitJson(*result.orbit, input.point, input.time, shower) : Json(nullptr);
   Json texts = Json::array(), codes = Json::array();
   for (const OrbitWarning& w : result.warnings) {
     texts.push_back(w.text);
@@ -116,7 +157,8 @@ class Figures {
 
 }  // namespace
 
-void writeOrbitFigures(std::ostream& out, const Orbit& o, const char* indent, const Orbit* sigma) {
+void writeOrbitFigures(std::ostream& out, const Orbit& o, const char* indent, const Orbit* sigma,
+                       const ShowerAssociation* shower) {
   using Opt = std::optional<double>;
   const std::string in = indent;
   const Figures f(sigma);
@@ -146,9 +188,21 @@ void writeOrbitFigures(std::ostream& out, const Orbit& o, const char* indent, co
       << f("%.3f years", o, [](const Orbit& x) { return x.period; }) << '\n';
   out << in << "  true anomaly " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.trueAnomaly); })
       << "  Tisserand (Jupiter) " << f("%.3f", o, [](const Orbit& x) { return Opt(x.tisserand); }) << '\n';
+  out << in << "Earth-fixed radiant of date: RA " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.radiantOfDate.ra); })
+      << "  Dec " << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.radiantOfDate.dec); }) << "  apparent LST "
+      << f("%.4f°", o, [](const Orbit& x) { return Opt(x.siderealTime); }) << '\n';
+  out << in << "Heliocentric radiant (ecliptic J2000): longitude "
+      << f("%.3f°", o, [](const Orbit& x) { return Opt(x.radiantHeliocentric.longitude); }) << "  latitude "
+      << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.radiantHeliocentric.latitude); }) << '\n';
+  out << in << "  Π " << f("%.3f°", o, [](const Orbit& x) { return Opt(x.perihelionLongitude); }) << "  b "
+      << f("%+.3f°", o, [](const Orbit& x) { return Opt(x.perihelionLatitude); }) << "  M "
+      << f("%.3f°", o, [](const Orbit& x) { return x.meanAnomaly; }) << "  n "
+      << f("%.5f°/day", o, [](const Orbit& x) { return x.meanMotion; }) << '\n';
+  if (shower != nullptr && shower->checked) out << in << showerLine(*shower) << '\n';
 }
 
-void writeOrbitText(std::ostream& out, const OrbitCommand& input, const OrbitResult& result) {
+void writeOrbitText(std::ostream& out, const OrbitCommand& input, const OrbitResult& result,
+                    const ShowerAssociation& shower) {
   out << "Orbit\n";
   out << "  Reference point: " << formatIsoTime(input.time) << "  latitude " << figure("%.5f", input.point.latitude)
       << "  longitude " << figure("%.5f", input.point.longitude) << "  height "
@@ -156,7 +210,7 @@ void writeOrbitText(std::ostream& out, const OrbitCommand& input, const OrbitRes
   out << "  Radiant: azimuth " << figure("%.3f°", input.azimuth) << "  elevation " << figure("%+.3f°", input.elevation)
       << "  Earth-fixed speed " << kmPerS(input.speed) << '\n';
   if (result.orbit) {
-    writeOrbitFigures(out, *result.orbit, "  ");
+    writeOrbitFigures(out, *result.orbit, "  ", nullptr, &shower);
   } else {
     out << "  No orbit.\n";
   }

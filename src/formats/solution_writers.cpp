@@ -11,6 +11,7 @@
 #include "common/text.hpp"
 #include "earth/geoid.hpp"
 #include "formats/orbit_writers.hpp"
+#include "formats/photometry_writers.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -127,7 +128,7 @@ Json clockOffsetsJson(const std::vector<StationClock>& clocks, const Event& even
 
 // The top-level "orbit": orbitJson() and, after a Monte Carlo run, the 1-sigma of each figure.
 Json solvedOrbitJson(const SolvedOrbit& o) {
-  Json j = orbitJson(o.orbit, o.point, o.time);
+  Json j = orbitJson(o.orbit, o.point, o.time, o.shower);
   if (o.sigma) {
     Json sigma = orbitJson(*o.sigma, o.point, o.time);
     sigma.erase("time");
@@ -233,7 +234,7 @@ void writeClockOffsetsText(std::ostream& out, const Event& event, const Trajecto
 void writeSolvedOrbitText(std::ostream& out, const SolvedOrbit& o) {
   out << "\nOrbit (from the begin point at " << formatIsoTime(o.time)
       << " with the initial velocity; UT1 taken as UTC, no polar motion, TDB as TT)\n";
-  writeOrbitFigures(out, o.orbit, "  ", o.sigma ? &*o.sigma : nullptr);
+  writeOrbitFigures(out, o.orbit, "  ", o.sigma ? &*o.sigma : nullptr, &o.shower);
 }
 
 // The labelled points: label, position (see pointJson), the stations that saw them, miss distances (m).
@@ -281,6 +282,7 @@ Json sightingsJson(const Event& event, const Solution& solution, const OutputCon
     s["lag"] = optionalNumber(r.lag);
     s["excluded"] = r.excluded;
     s["alongTrackResidual"] = optionalNumber(r.alongTrackResidual);
+    s.update(sightingMagnitudesJson(given, r));
     sightings.push_back(s);
   }
   return sightings;
@@ -421,6 +423,7 @@ void writeSolutionJson(std::ostream& out, const Event& event, const Solution& so
   j["status"] = statusKey(solution.status);
   j["trajectory"] = solution.trajectory ? trajectoryJson(*solution.trajectory, event, context) : Json(nullptr);
   j["orbit"] = solution.orbit ? solvedOrbitJson(*solution.orbit) : Json(nullptr);
+  j["photometry"] = photometryJson(solution.photometry, context);
 
   j["points"] = labelledPointsJson(event, solution, context);
   j["sightings"] = sightingsJson(event, solution, context);
@@ -447,6 +450,7 @@ void writeSolutionText(std::ostream& out, const Event& event, const Solution& so
   writeSolutionHeader(out, event, solution, context);
   if (solution.trajectory) writeTrajectoryText(out, event, *solution.trajectory, context);
   if (solution.orbit) writeSolvedOrbitText(out, *solution.orbit);
+  writePhotometryText(out, solution.photometry, context);
   writeStationPairsText(out, event, solution);
   writeStationSigmasText(out, event, solution);
   writeLabelledPointsText(out, event, solution, context);

@@ -43,6 +43,11 @@ KeplerElements elementsOf(const Vector3& r, const Vector3& v, double gm) {
   return k;
 }
 
+double meanAnomalyOf(double trueAnomaly, double e) {
+  const double eccentric = 2.0 * std::atan(std::sqrt((1.0 - e) / (1.0 + e)) * std::tan(0.5 * trueAnomaly));
+  return eraAnp(eccentric - e * std::sin(eccentric));
+}
+
 double tisserandJupiter(double a, double e, double i) {
   return kJupiterSemiMajorAxis / a + 2.0 * std::cos(i / ERFA_DR2D) * std::sqrt(a / kJupiterSemiMajorAxis * (1.0 - e * e));
 }

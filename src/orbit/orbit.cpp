@@ -2,6 +2,7 @@
 // heliocentric orbit: GCRS state, zenith attraction, the Sun's frame, elements.
 #include "orbit/orbit.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -50,11 +51,31 @@ void fillHeliocentric(Orbit& orbit, const Vector3& r, const Vector3& v) {
   orbit.q = k.q / kAstronomicalUnit;
   orbit.trueAnomaly = k.trueAnomaly * ERFA_DR2D;
   orbit.tisserand = tisserandJupiter(orbit.a, orbit.e, orbit.i);
+  orbit.radiantHeliocentric = eclipticOf(-v);
+  orbit.perihelionLongitude = eraAnp(k.node + k.omega) * ERFA_DR2D;
+  // The perihelion's ecliptic latitude: sin b = sin omega sin i (spherical triangle node-perihelion).
+  orbit.perihelionLatitude = std::asin(std::clamp(std::sin(k.omega) * std::sin(k.i), -1.0, 1.0)) * ERFA_DR2D;
   if (k.e < 1.0) {
     orbit.Q = orbit.a * (1.0 + orbit.e);
-    // Kepler's third law: P = 2 pi sqrt(a^3 / GM), seconds, in Julian years.
+    // Kepler's third law: P = 2 pi sqrt(a^3 / GM), seconds, in Julian years; n = sqrt(GM / a^3) rad/s.
     orbit.period = ERFA_D2PI * std::sqrt(k.a * k.a * k.a / kSunGM) / (kDaysPerJulianYear * kSecondsPerDay);
+    orbit.meanMotion = std::sqrt(kSunGM / (k.a * k.a * k.a)) * kSecondsPerDay * ERFA_DR2D;
+    orbit.meanAnomaly = meanAnomalyOf(k.trueAnomaly, k.e) * ERFA_DR2D;
   }
+}
+
+// The Earth-fixed radiant of date, in the horizon of the point, and the local sidereal time.
+void fillEarthFixed(Orbit& orbit, const OrbitState& state, const OrbitEpoch& epoch) {
+  LocalFrame frame;
+  const GeodeticPosition point = toGeodetic(state.position, frame);
+  const Horizontal horizon = horizontalOf(frame, -(1.0 / state.velocity.length()) * state.velocity);
+  orbit.radiantAzimuth = horizon.azimuth;
+  orbit.radiantElevation = horizon.elevation;
+  // Without polar motion, the true equator and equinox of date is the ECEF frame turned back
+  // about its z axis by the Greenwich apparent sidereal time.
+  const EquatorialDirection earthFixed = equatorialOf(-state.velocity);
+  orbit.radiantOfDate = {eraAnp((earthFixed.ra * ERFA_DD2R) + epoch.siderealTime) * ERFA_DR2D, earthFixed.dec};
+  orbit.siderealTime = eraAnp(epoch.siderealTime + point.longitude * ERFA_DD2R) * ERFA_DR2D;
 }
 
 // Coded caveats of a computed orbit.
@@ -88,6 +109,7 @@ std::optional<OrbitEpoch> orbitEpochOf(double time) {
   epoch.dates = *dates;
   epoch.matrix = terrestrialMatrixOf(*dates);
   epoch.earth = earthHeliocentric(*dates);
+  epoch.siderealTime = eraGst06a(dates->utc1, dates->utc2, dates->tt1, dates->tt2);
   return epoch;
 }
 
@@ -116,6 +138,7 @@ OrbitResult computeOrbit(const OrbitState& state, const OrbitEpoch& epoch) {
   Orbit orbit;
   orbit.vInit = state.velocity.length();
   fillGeocentric(orbit, geocentric, *g);
+  fillEarthFixed(orbit, state, epoch);
 
   // Around the Sun: the Earth's state plus the meteoroid's own geocentric one.
   const InertialState& earth = epoch.earth;

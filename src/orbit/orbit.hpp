@@ -64,6 +64,18 @@ struct Orbit {
   std::optional<double> period;   ///< orbital period, Julian years; only for e < 1
   double trueAnomaly = 0.0;       ///< degrees in [0, 360) at the given time
   double tisserand = 0.0;         ///< Tisserand parameter with respect to Jupiter (a_J = 5.2026 AU)
+  /// The Earth-fixed radiant (where -velocity points, no Earth rotation added, no zenith
+  /// attraction removed) in the true equator and equinox of date, degrees (the "apparent" RA/Dec
+  /// of the field's summaries): the ECEF direction turned by the Greenwich apparent sidereal time.
+  EquatorialDirection radiantOfDate;
+  double radiantAzimuth = 0.0;    ///< the same radiant at the point: degrees from north through east (ellipsoid normal horizon)
+  double radiantElevation = 0.0;  ///< degrees above that horizon
+  double siderealTime = 0.0;      ///< apparent local sidereal time at the point's longitude, degrees in [0, 360)
+  EclipticDirection radiantHeliocentric;  ///< where the heliocentric velocity came from, J2000 ecliptic, degrees
+  double perihelionLongitude = 0.0;       ///< Pi = node + omega, degrees in [0, 360)
+  double perihelionLatitude = 0.0;        ///< b = asin(sin omega sin i), degrees in [-90, 90]
+  std::optional<double> meanAnomaly;      ///< M, degrees in [0, 360); only for e < 1
+  std::optional<double> meanMotion;       ///< n, degrees per day; only for e < 1
 };
 
 /// A physical caveat: a stable machine-readable code (e.g. "below-escape-speed",
@@ -142,6 +154,7 @@ struct OrbitEpoch {
   JulianDates dates;
   TerrestrialMatrix matrix;
   InertialState earth;      ///< heliocentric, GCRS axes (m, m/s)
+  double siderealTime = 0.0;  ///< Greenwich apparent sidereal time, radians (eraGst06a, UT1 = UTC)
 };
 
 /// The epoch of `time` (s since 1970 UTC); nothing when ERFA cannot date it.
@@ -202,6 +215,11 @@ struct KeplerElements {
 /// In a plane orbit (i = 0 or 180 deg) the node is taken at longitude 0; in a circular
 /// one the pericentre at the node.
 KeplerElements elementsOf(const Vector3& r, const Vector3& v, double gm);
+
+/// The mean anomaly (radians in [0, 2 pi)) of an ellipse (0 <= e < 1) at true anomaly
+/// `trueAnomaly` (radians): E = 2 atan(sqrt((1 - e)/(1 + e)) tan(f/2)), M = E - e sin E
+/// (Kepler's equation; Vallado 2013, algorithm 5).
+double meanAnomalyOf(double trueAnomaly, double e);
 
 /// Tisserand parameter with respect to Jupiter of an orbit: a (AU), e, i (degrees).
 /// T_J = a_J/a + 2 cos i sqrt((a/a_J)(1 - e^2)) (Murray & Dermott 1999, eq. 6.179).

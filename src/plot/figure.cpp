@@ -44,6 +44,7 @@ void drawFigure(cairo_t* cr, const FigureLayout& layout, const FigureScene& scen
   drawResiduals(cr, layout, scene);
   drawLag(cr, layout, scene);
   drawSpeed(cr, layout, scene);
+  if (!scene.lightCurve.empty()) drawLightCurve(cr, layout, scene);
   drawLegend(cr, layout, legendEntries(scene, scales, &event));
   drawCaption(cr, layout);
 }
@@ -121,7 +122,12 @@ FigureLayout figureLayout(const FigureScene& scene) {
   layout.legendEntries = entries.size();
   std::vector<std::size_t> slots;
   const std::size_t rows = legendSlots(entries, layout.legendColumns, slots);
-  layout.legend = {kMargin, kPanelsBottom, kWidth - 2.0 * kMargin, rows * kLegendRow};
+  double panelsBottom = kPanelsBottom;
+  if (!scene.lightCurve.empty()) {
+    layout.lightCurve = {100.0, 1105.0, 1140.0, 235.0};
+    panelsBottom += kLightCurveRow;
+  }
+  layout.legend = {kMargin, panelsBottom, kWidth - 2.0 * kMargin, rows * kLegendRow};
   // Wrap the caption with the font it is drawn in.
   std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1));
   std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));

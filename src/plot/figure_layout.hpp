@@ -27,6 +27,7 @@ struct FigureLayout {
   FigureRect residuals;  ///< data frame of the residuals
   FigureRect lag;        ///< data frame of the lag against time, below the map
   FigureRect speed;      ///< data frame of the speed against time, below the residuals
+  FigureRect lightCurve; ///< data frame of the light curve, a row of its own below the others; empty without magnitudes
   FigureRect legend;     ///< legend block, below the panels
   FigureRect caption;    ///< key figures, below the legend
   int legendColumns = 1;

@@ -524,6 +524,7 @@ FigureScene buildFigureScene(const Event& event, const Solution& solution, const
     addLineCaption(event, solution, geoid, scene);
   else
     addPointsCaption(solution, scene);
+  addLightCurve(solution, scene);
   addCaptionTail(solution, scene);
   return scene;
 }

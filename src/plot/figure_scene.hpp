@@ -86,6 +86,13 @@ struct SpeedSample {
   double sigma = 0.0;  ///< km/s, 1 sigma over the Monte Carlo draws (0 when not known)
 };
 
+/// A point of a light curve: absolute magnitude against height.
+struct LightCurvePoint {
+  std::size_t station = 0;        ///< index into Event::stations (unused for the combined curve)
+  double height = 0.0;            ///< km above the ellipsoid
+  double magnitude = 0.0;         ///< absolute magnitude (at 100 km)
+};
+
 /// Everything a figure shows.
 struct FigureScene {
   std::string title;     ///< event name and time
@@ -122,6 +129,10 @@ struct FigureScene {
   std::vector<TimePoint> pointSpeeds;    ///< value in km/s, at the midpoint time of each pair of consecutive sightings
   std::string speedNote;                 ///< empty, or a short remark (e.g. "no times: no speed model")
 
+  // Light curve (sightings with magnitudes only; no panel when empty).
+  std::vector<LightCurvePoint> lightCurve;     ///< each sighting's absolute magnitude, in its station's marker
+  std::vector<LightCurvePoint> combinedCurve;  ///< the stations' combined light curve, in the order of flight
+
   std::vector<std::string> caption;  ///< lines of key figures
 };
 
@@ -136,6 +147,10 @@ class Geoid;
 /// with `geoid`, the caption gives heights above sea level too.
 FigureScene buildFigureScene(const Event& event, const Solution& solution, const std::string& source,
                              const Geoid* geoid = nullptr);
+
+/// Fills the light curve of `scene` from `solution`'s absolute magnitudes and photometry, with a
+/// caption line on the peak, the F parameter and the mass (plot/panel_light_curve.cpp).
+void addLightCurve(const Solution& solution, FigureScene& scene);
 
 /// Map coordinates (km east, km north) of a geodetic position's ground point, seen from `origin`.
 MapPoint toMap(const GeodeticPosition& origin, double latitude, double longitude);

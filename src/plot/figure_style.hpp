@@ -8,6 +8,7 @@ namespace sightline::figure {
 // Canvas and panels, figure units (pixels or points).
 constexpr double kWidth = 1280.0;
 constexpr double kPanelsBottom = 1055.0;      // below the lowest axis titles
+constexpr double kLightCurveRow = 340.0;      // what the light-curve panel's row adds below them
 constexpr double kLegendRow = 21.0;           // height of a legend row
 constexpr double kLegendColumnWidth = 240.0;  // width of a legend column
 constexpr double kCaptionLine = 19.0;         // height of a caption line

@@ -66,6 +66,10 @@ std::vector<LegendEntry> legendEntries(const FigureScene& scene, const std::vect
 // Draws the legend's entries in the layout's columns.
 void drawLegend(cairo_t* cr, const FigureLayout& layout, const std::vector<LegendEntry>& entries);
 
+// Absolute magnitude against height (km): each station's sightings in its marker, the stations'
+// combined curve as a black line; bright at the top, the direction of flight to the right.
+void drawLightCurve(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene);
+
 // The title and subtitle above the panels on a white page.
 void drawTitle(cairo_t* cr, const FigureLayout& layout, const FigureScene& scene);
 

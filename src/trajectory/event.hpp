@@ -18,6 +18,7 @@
 
 #include "common/diagnostics.hpp"
 #include "earth/frames.hpp"
+#include "trajectory/luminous_efficiency.hpp"
 #include "trajectory/velocity.hpp"
 
 namespace sightline {
@@ -89,6 +90,8 @@ struct Event {
   ClockOffsetMode clockOffsets = ClockOffsetMode::Fit;
   /// The motion fitted to timed sightings.
   TrajectoryModel trajectoryModel = TrajectoryModel::Gravity;
+  /// The luminous efficiency of the photometric mass (trajectory/photometry.hpp).
+  LuminousEfficiency luminousEfficiency;
 };
 
 /// The angular sigma (degrees on the sky) that applies to sighting `k` of station `s`:

@@ -12,8 +12,10 @@
 
 #include "geometry/vector3.hpp"
 #include "orbit/orbit.hpp"
+#include "orbit/showers.hpp"
 #include "trajectory/event.hpp"
 #include "trajectory/noise.hpp"
+#include "trajectory/photometry.hpp"
 #include "trajectory/velocity.hpp"
 
 namespace sightline {
@@ -69,6 +71,8 @@ struct SightingResult {
   /// position at this sighting's time, + in the direction of flight); timed sightings with a speed model only
   std::optional<double> alongTrackResidual;
   bool excluded = false;      ///< left out of the fit (a bad frame or a bad station); its point and residuals are still given
+  /// the apparent magnitude reduced to 100 km (trajectory/photometry.hpp); sightings with a magnitude and a point only
+  std::optional<double> absoluteMagnitude;
 };
 
 /// A point triangulated from sightings with the same label at two or more stations.
@@ -169,6 +173,11 @@ struct SolvedOrbit {
   /// Q and period when every draw has them).
   std::optional<Orbit> sigma;
   int draws = 0;               ///< draws that gave an orbit
+  /// What the shower rule needs of every draw that gave an orbit (Monte Carlo only).
+  std::vector<ShowerKey> drawKeys;
+  /// The shower of the nominal orbit (set by the front ends' pipeline, app/solve_event),
+  /// with the share of drawKeys in it.
+  ShowerAssociation shower;
 };
 
 /// Summary of a Monte Carlo run.
@@ -198,6 +207,7 @@ struct Solution {
   std::optional<MonteCarloSummary> monteCarlo;
   std::optional<SolvedOrbit> orbit;        ///< when the sightings are timed and give an initial velocity
   std::vector<StationSigma> stationSigmas; ///< one per station, in input order
+  std::optional<Photometry> photometry;    ///< when sightings with magnitudes have points (trajectory/photometry.hpp)
 };
 
 /// A short English description of a status, for messages.

@@ -9,6 +9,7 @@
 #include "trajectory/along_track.hpp"
 #include "trajectory/constants.hpp"
 #include "trajectory/noise_fit.hpp"
+#include "trajectory/photometry.hpp"
 #include "trajectory/solver_core.hpp"
 #include "trajectory/timed_fit.hpp"
 #include "trajectory/timing_checks.hpp"
@@ -82,7 +83,7 @@ void reportOrbit(const PreparedEvent& prepared, Solution& solution) {
   const OrbitResult result = computeOrbit(beginState(line, *t.velocity));
   solution.warnings.insert(solution.warnings.end(), result.warnings.begin(), result.warnings.end());
   if (!result.ok || !result.orbit) return;
-  solution.orbit = SolvedOrbit{*result.orbit, t.velocity->beginTime, t.begin.position, std::nullopt, 0};
+  solution.orbit = SolvedOrbit{*result.orbit, t.velocity->beginTime, t.begin.position, std::nullopt, 0, {}, {}};
 }
 
 // Times that go backwards, one time with two directions, a long span, times far from the event.
@@ -242,6 +243,7 @@ Solution fitPrepared(const Event& event, const PreparedEvent& prepared) {
   if (epoch) reportSpeed(timed, solution);
   reportOrbit(prepared, solution);
   reportTiming(event, prepared, solution);
+  solution.photometry = photometryOf(event, solution, solution.warnings);
   if (event.refraction != Refraction::None && core.passes == tc::kMaxPasses) {
     solution.warnings.push_back({"refraction-not-settled", "the refraction passes did not settle to 1 cm in " +
                                 std::to_string(tc::kMaxPasses) + " passes"});

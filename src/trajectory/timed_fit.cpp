@@ -95,7 +95,7 @@ void gravityResiduals(const PreparedEvent& event, const CoreResult& core, TimedF
     const Vector3& d = core.directions[i];
     fit.across[i] = std::atan2(dot(d, side), dot(d, m));
     fit.along[i] = std::atan2(dot(d, ahead), dot(d, m));
-    fit.alongTrack[i] = fit.along[i];
+    if (!event.sightings[i].excluded) fit.alongTrack[i] = fit.along[i];
   }
 }
 

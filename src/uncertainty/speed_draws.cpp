@@ -101,6 +101,35 @@ void SpeedDraws::summariseVelocity(Velocity& velocity, std::vector<StationClock>
   }
 }
 
+namespace {
+
+// The sigmas of the Earth-fixed radiant of date, sidereal time, heliocentric radiant and
+// perihelion figures over `orbits` (two or more); M and n when every draw has them.
+void summariseAddedFigures(Orbit& s, const std::vector<Orbit>& orbits) {
+  auto values = [&](auto field) {
+    std::vector<double> v;
+    for (const Orbit& o : orbits) v.push_back(field(o));
+    return v;
+  };
+  s.radiantOfDate.ra = circularSigmaDegrees(values([](const Orbit& o) { return o.radiantOfDate.ra; }));
+  s.radiantOfDate.dec = standardDeviation(values([](const Orbit& o) { return o.radiantOfDate.dec; }));
+  s.radiantAzimuth = circularSigmaDegrees(values([](const Orbit& o) { return o.radiantAzimuth; }));
+  s.radiantElevation = standardDeviation(values([](const Orbit& o) { return o.radiantElevation; }));
+  s.siderealTime = circularSigmaDegrees(values([](const Orbit& o) { return o.siderealTime; }));
+  s.radiantHeliocentric.longitude =
+      circularSigmaDegrees(values([](const Orbit& o) { return o.radiantHeliocentric.longitude; }));
+  s.radiantHeliocentric.latitude = standardDeviation(values([](const Orbit& o) { return o.radiantHeliocentric.latitude; }));
+  s.perihelionLongitude = circularSigmaDegrees(values([](const Orbit& o) { return o.perihelionLongitude; }));
+  s.perihelionLatitude = standardDeviation(values([](const Orbit& o) { return o.perihelionLatitude; }));
+  bool bound = true;
+  for (const Orbit& o : orbits) bound = bound && o.meanAnomaly && o.meanMotion;
+  if (!bound) return;
+  s.meanAnomaly = circularSigmaDegrees(values([](const Orbit& o) { return *o.meanAnomaly; }));
+  s.meanMotion = standardDeviation(values([](const Orbit& o) { return *o.meanMotion; }));
+}
+
+}  // namespace
+
 void SpeedDraws::summariseOrbit(SolvedOrbit& solved) const {
   std::vector<Orbit> orbits;
   for (const Slot& s : slots_) {
@@ -145,8 +174,11 @@ void SpeedDraws::summariseOrbit(SolvedOrbit& solved) const {
     s.Q = linear([](const Orbit& o) { return *o.Q; });
     s.period = linear([](const Orbit& o) { return *o.period; });
   }
+  summariseAddedFigures(s, orbits);
   solved.sigma = s;
   solved.draws = static_cast<int>(orbits.size());
+  solved.drawKeys.clear();
+  for (const Orbit& o : orbits) solved.drawKeys.push_back(showerKeyOf(o));
 }
 
 }  // namespace sightline

@@ -258,6 +258,21 @@ TEST(Solve, RefractionOptionOverridesTheFile) {
   EXPECT_GT(b["sightings"][0]["refraction"].get<double>(), 1.0);  // arcseconds at 57 degrees
 }
 
+// The timed example is fitted with gravity by default; the option gives the straight line,
+// whose begin lies where the straight-line truth the example was made from starts.
+TEST(Solve, TrajectoryModelOptionOverridesTheDefault) {
+  const ToolRun gravity = runSightline("solve --format json examples/three-stations.json");
+  const ToolRun straight = runSightline("solve --format json --trajectory-model straight examples/three-stations.json");
+  ASSERT_EQ(gravity.status, kExitSolved) << gravity.err;
+  ASSERT_EQ(straight.status, kExitSolved) << straight.err;
+  const auto g = nlohmann::json::parse(gravity.out), s = nlohmann::json::parse(straight.out);
+  EXPECT_EQ(g["trajectory"]["model"], "gravity");
+  EXPECT_EQ(s["trajectory"]["model"], "straight");
+  EXPECT_NE(g["trajectory"]["begin"]["height"], s["trajectory"]["begin"]["height"]);
+  EXPECT_TRUE(g["trajectory"]["endRadiant"].contains("azimuth"));
+  EXPECT_EQ(runSightline("solve --trajectory-model curved examples/three-stations.json").status, kExitUsage);
+}
+
 TEST(Solve, MonteCarloAddsSpreadsAndDrawCounts) {
   const ToolRun run = runSightline("solve --format json --mc 40 --seed 3 --threads 2 examples/three-stations.json");
   ASSERT_EQ(run.status, kExitSolved) << run.err;

@@ -181,6 +181,10 @@ const MalformedCase kMalformed[] = {
      "expected \"fit\" or \"none\", found \"fixed\""},
     {"ClockOffsetsAsBoolean", "\"version\": 1,", "\"version\": 1, \"clockOffsets\": false,", 0, 0, "clockOffsets",
      "\"fit\" or \"none\", found false"},
+    {"TrajectoryModelUnknown", "\"version\": 1,", "\"version\": 1, \"trajectoryModel\": \"curved\",", 0, 0,
+     "trajectoryModel", "expected \"gravity\" or \"straight\", found \"curved\""},
+    {"TrajectoryModelAsNumber", "\"version\": 1,", "\"version\": 1, \"trajectoryModel\": 1,", 0, 0, "trajectoryModel",
+     "\"gravity\" or \"straight\""},
     // A date one day and a second off the event's (a wrong day typed) cannot be used: timingIssues' error.
     {"TimeADayFromTheEvent", "\"version\": 1,", "\"version\": 1, \"time\": \"2026-11-13T21:03:06Z\",", 0, 0,
      "stations[1].sightings[0].time", "expected within one day"},
@@ -213,6 +217,7 @@ Event richEvent() {
   b.sightings.push_back(Sighting{1e-300, 89.99999999999999, "end", std::nullopt, std::nullopt});
   e.stations = {a, b};
   e.clockOffsets = ClockOffsetMode::None;
+  e.trajectoryModel = TrajectoryModel::Straight;
   return e;
 }
 
@@ -226,6 +231,7 @@ void expectSameEvent(const Event& x, const Event& y) {
   EXPECT_EQ(x.sigma, y.sigma);
   EXPECT_EQ(x.triangulateLabels, y.triangulateLabels);
   EXPECT_EQ(x.clockOffsets, y.clockOffsets);
+  EXPECT_EQ(x.trajectoryModel, y.trajectoryModel);
   EXPECT_EQ(x.monteCarlo.draws, y.monteCarlo.draws);
   EXPECT_EQ(x.monteCarlo.seed, y.monteCarlo.seed);
   ASSERT_EQ(x.stations.size(), y.stations.size());

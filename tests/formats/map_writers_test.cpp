@@ -281,17 +281,17 @@ TEST_F(Csv, HeaderThenOneRowPerSightingWithQuotedNames) {
   EXPECT_EQ(rows[0],
             "station,label,time,azimuth_deg,elevation_deg,latitude_deg,longitude_deg,height_m,height_msl_m,range_m,"
             "residual_arcsec,refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m,excluded,"
-            "along_track_residual_arcsec");
+            "along_track_residual_arcsec,magnitude,absolute_magnitude");
   const double msl = 85000.0 - geoid()->undulation(45.2, -169.9);
   char expected[256];
   std::snprintf(expected, sizeof expected,
                 "\"Tom & \"\"Jerry\"\" <cam>, north\",begin,2026-11-14T21:03:07.25Z,10.000000,30.000000,45.20000000,"
-                "-169.90000000,85000.000,%.3f,120000.000,1.500,60.000,,,,,false,",
+                "-169.90000000,85000.000,%.3f,120000.000,1.500,60.000,,,,,false,,,",
                 msl);
   EXPECT_EQ(rows[1], expected);
   // No point for this sighting: its place is left empty, its refraction is known.
   EXPECT_EQ(rows[2],
-            "\"Tom & \"\"Jerry\"\" <cam>, north\",end,2026-11-14T21:03:08.5Z,20.000000,20.000000,,,,,,,30.000,,,,,false,");
+            "\"Tom & \"\"Jerry\"\" <cam>, north\",end,2026-11-14T21:03:08.5Z,20.000000,20.000000,,,,,,,30.000,,,,,false,,,");
   EXPECT_EQ(rows[3].substr(0, 19), "Plain,begin,,200.00");
 }
 
@@ -339,13 +339,13 @@ TEST_F(Csv, AlongTrackColumnsComeAfterRefractionWithTheirUnits) {
   const std::vector<std::string> rows = csvRows(nullptr);
   ASSERT_EQ(rows.size(), 4u);
   const std::string tail =
-      ",refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m,excluded,along_track_residual_arcsec";
+      ",refraction_arcsec,length_m,time_from_begin_s,velocity_m_s,lag_m,excluded,along_track_residual_arcsec,magnitude,absolute_magnitude";
   ASSERT_GE(rows[0].size(), tail.size());
   EXPECT_EQ(rows[0].substr(rows[0].size() - tail.size()), tail);
   // metres to the millimetre, seconds to the microsecond, arcseconds to the milliarcsecond
   EXPECT_NE(rows[1].find(",60.000,5125.000,0.250000,20375.000,-1.500"), std::string::npos) << rows[1];
-  EXPECT_TRUE(rows[1].ends_with(",5125.000,0.250000,20375.000,-1.500,false,-12.250")) << rows[1];
-  EXPECT_TRUE(rows[2].ends_with(",30.000,,,,,true,")) << rows[2];  // untimed: empty; left out of the fit
+  EXPECT_TRUE(rows[1].ends_with(",5125.000,0.250000,20375.000,-1.500,false,-12.250,,")) << rows[1];
+  EXPECT_TRUE(rows[2].ends_with(",30.000,,,,,true,,,")) << rows[2];  // untimed: empty; left out of the fit
 }
 
 TEST_F(GeoJson, SpeedModelClocksAndOrbitAreTrajectoryProperties) {

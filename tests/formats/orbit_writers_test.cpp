@@ -36,7 +36,9 @@ TEST(OrbitWriters, OrbitObjectHasTheDocumentedKeysAndRoundTrips) {
   const nlohmann::json j = nlohmann::json::parse(orbitJson(o, c.point, c.time).dump());
   const std::vector<std::string> expected{"time", "point", "vInit", "vInf", "vGeocentric", "vHeliocentric",
       "radiantApparent", "radiantGeocentric", "radiantEcliptic", "solarLongitude", "zenithAttraction", "a", "e",
-      "i", "omega", "node", "q", "Q", "period", "trueAnomaly", "tisserand"};
+      "i", "omega", "node", "q", "Q", "period", "trueAnomaly", "tisserand", "radiantOfDate", "radiantHorizontal",
+      "siderealTime", "radiantHeliocentric", "perihelionLongitude", "perihelionLatitude", "meanAnomaly",
+      "meanMotion"};
   EXPECT_EQ(keysOf(orbitJson(o, c.point, c.time)), expected);
   EXPECT_EQ(j["time"], "2019-10-23T09:12:25.56Z");
   EXPECT_EQ(j["point"]["height"].get<double>(), 116070.0);
@@ -114,6 +116,37 @@ TEST(OrbitWriters, FiguresWithSigmasShowThemInTheSameUnits) {
   }
   EXPECT_EQ(text.find("Q n/a"), std::string::npos);  // the orbit has Q; its sigma does not, so no ± there
   EXPECT_EQ(without.str().find("±"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sightline
+
+namespace sightline {
+namespace {
+
+TEST(OrbitWriters, ShowerIsWrittenOnlyWhenTheRuleWasApplied) {
+  const OrbitCommand c = orionidCommand();
+  const OrbitResult r = resultOf(c);
+  EXPECT_FALSE(orbitJson(*r.orbit, c.point, c.time).contains("shower"));
+  ShowerAssociation sporadic;
+  sporadic.checked = true;
+  EXPECT_TRUE(orbitJson(*r.orbit, c.point, c.time, sporadic)["shower"].is_null());
+  ShowerAssociation orionid = sporadic;
+  orionid.match = ShowerMatch{0, 8, "ORI", "Orionids", 1.25, -0.02, 0.5, 0.6, 0.8};
+  std::ostringstream out;
+  writeOrbitJson(out, c, r, orionid);
+  const nlohmann::json shower = nlohmann::json::parse(out.str())["orbit"]["shower"];
+  EXPECT_EQ(shower, nlohmann::json::parse(R"({"code": "ORI", "number": 8, "name": "Orionids",
+      "radiantDistance": 1.25, "vgDifference": -0.02, "solarLongitudeDifference": 0.5, "membership": 0.8})"));
+  std::ostringstream text;
+  writeOrbitText(text, c, r, orionid);
+  EXPECT_NE(text.str().find("Shower: ORI Orionids (IAU 8): radiant 1.25° away, vG -2.0%, solar longitude +0.50°; "
+                            "80% of the draws"),
+            std::string::npos)
+      << text.str();
+  std::ostringstream none;
+  writeOrbitText(none, c, r, sporadic);
+  EXPECT_NE(none.str().find("Shower: sporadic"), std::string::npos);
 }
 
 }  // namespace
