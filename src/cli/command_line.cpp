@@ -204,6 +204,8 @@ int runConvert(const Context& c, const ConvertOptions& o) {
       return c.message(kExitUsage, input + ": an event from ECSV files needs two or more files, one per station");
     if (looksLikeJson(text)) return c.message(kExitUsage, input + ": already an event file (JSON); solve it with `sightline solve`");
     read = convertClassicText(text, inputs[0].name);
+    // A classic file weighs every sighting alike at the default: its event states that sigma, as it always has.
+    if (!read.error && !read.event.sigma) read.event.sigma = kDefaultSigmaDegrees;
   } else {
     for (const NamedText& input : inputs) {
       if (!looksLikeEcsv(input.name, input.text))

@@ -478,8 +478,9 @@ Solution withNoise(Solution s) {
   return s;
 }
 
-TEST(SolutionJson, StationSigmasAndExcludedSightings) {
-  const Json j = json(twoStations(), withNoise(trajectorySolution()));
+TEST_F(SolutionJson, StationSigmasAndExcludedSightings) {
+  solution = withNoise(solution);
+  const Json j = json();
   ASSERT_EQ(j["stationSigmas"].size(), 2u);
   EXPECT_EQ(j["stationSigmas"][0], Json({{"station", "Alpha & \"Co\""}, {"sigma", 0.0025}, {"source", "estimated"},
                                          {"residualRms", 0.00245}}));
@@ -491,8 +492,9 @@ TEST(SolutionJson, StationSigmasAndExcludedSightings) {
   EXPECT_TRUE(j["sightings"][0]["alongTrackResidual"].is_null());
 }
 
-TEST(SolutionText, SaysWhichSigmasAndMarksExcludedSightings) {
-  const std::string t = text(twoStations(), withNoise(trajectorySolution()));
+TEST_F(SolutionText, SaysWhichSigmasAndMarksExcludedSightings) {
+  solution = withNoise(solution);
+  const std::string t = text();
   EXPECT_NE(t.find("Sigmas: stated (1 station); estimated from the residuals (1 station)\n"), std::string::npos) << t;
   EXPECT_NE(t.find("      9.0  estimated  residual RMS 8.8\n"), std::string::npos) << t;  // arcseconds
   EXPECT_NE(t.find("    180.0  stated     residual RMS -\n"), std::string::npos) << t;
