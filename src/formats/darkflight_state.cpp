@@ -114,9 +114,15 @@ std::optional<InputError> readDarkFlightStart(const std::string& text, const std
   out.timeKnown = t0 && duration;
   out.start.time = out.timeKnown ? *t0 + *duration : 0.0;
 
+  // A straight-line solution (model "straight", or none: older solutions) flies
+  // along its line from begin to end, whose written end radiant is the same
+  // direction rounded; a gravity solution's path bends, so its end radiant is the
+  // direction at the end.
   const Json& endRadiant = memberOf(trajectory, "endRadiant");
+  const Json& model = memberOf(trajectory, "model");
+  const bool curved = model.is_string() && model.get<std::string>() == "gravity";
   const auto az = numberAt(endRadiant, "azimuth"), el = numberAt(endRadiant, "elevation");
-  if (az && el) {
+  if (curved && az && el) {
     out.start.azimuth = *az;
     out.start.elevation = *el;
     out.directionSource = "endRadiant";

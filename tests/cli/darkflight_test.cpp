@@ -203,7 +203,7 @@ TEST(DarkFlightCommand, DustHeldAloftEndsWithoutALandingAndWithoutAHang) {
 }
 
 TEST(DarkFlightCommand, StartsFromASolution) {
-  const auto run = runSightline("darkflight --solution examples/expected/three-stations.json --mass 1 --format json");
+  const auto run = runSightline("darkflight --solution tests/data/darkflight/three-stations-straight.json --mass 1 --format json");
   ASSERT_EQ(run.status, kExitSolved) << run.err;
   const nlohmann::json j = nlohmann::json::parse(run.out);
   EXPECT_EQ(j["state"]["source"], "solution");

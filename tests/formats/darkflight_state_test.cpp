@@ -14,7 +14,8 @@ namespace sightline {
 namespace {
 
 std::string solutionText() {
-  std::ifstream in(SIGHTLINE_EXAMPLES_DIR "/expected/three-stations.json");
+  // solve --trajectory-model straight --format json examples/three-stations.json
+  std::ifstream in(SIGHTLINE_SOURCE_DIR "/tests/data/darkflight/three-stations-straight.json");
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
@@ -44,6 +45,7 @@ TEST(DarkFlightStart, AStraightSolutionGivesItsEndAndTheLinesDirectionThere) {
 
 TEST(DarkFlightStart, EndRadiantAndSigmasWhenTheSolutionHasThem) {
   nlohmann::json j = nlohmann::json::parse(solutionText());
+  j["trajectory"]["model"] = "gravity";  // a curved path: its end radiant, not the line, gives the direction
   j["trajectory"]["endRadiant"] = {{"azimuth", 150.5}, {"elevation", 40.25}};
   j["trajectory"]["end"]["sigma"] = {{"east", 30.0}, {"north", 40.0}, {"up", 50.0}};
   j["trajectory"]["velocity"]["sigma"] = {{"initial", 100.0}, {"final", 120.0}, {"a1", 0.0}, {"a2", 0.0}};
