@@ -168,6 +168,7 @@ WindProfileRead readSounding(const std::vector<std::string_view>& lines, std::si
     lineNumbers.push_back(static_cast<int>(i) + 1);
   }
   out.error = checkLevels(out.levels, lineNumbers, name, true);
+  if (out.error) out.levels.clear();  // a refused profile gives no levels to use by mistake
   return out;
 }
 
@@ -250,6 +251,7 @@ WindProfileRead readCsv(const std::vector<std::string_view>& lines, const std::s
     lineNumbers.push_back(lineNumber);
   }
   out.error = checkLevels(out.levels, lineNumbers, name, false);
+  if (out.error) out.levels.clear();  // a refused profile gives no levels to use by mistake
   return out;
 }
 
