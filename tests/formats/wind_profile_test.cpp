@@ -83,6 +83,7 @@ TEST_P(BadProfiles, AreRefusedWithFileAndLine) {
   const BadProfile& b = GetParam();
   const WindProfileRead read = readWindProfile(b.text, "wind.csv");
   ASSERT_TRUE(read.error);
+  EXPECT_TRUE(read.levels.empty()) << "a refused profile must give no levels to use";
   EXPECT_EQ(read.error->line, b.line) << read.error->text();
   EXPECT_NE(read.error->text().find("wind.csv"), std::string::npos);
   EXPECT_NE(read.error->text().find(b.message), std::string::npos) << read.error->text();
