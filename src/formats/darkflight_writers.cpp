@@ -7,6 +7,7 @@
 
 #include "common/text.hpp"
 #include "darkflight/constants.hpp"
+#include "formats/kml.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -210,12 +211,7 @@ void addGeometry(pugi::xml_node placemark, const char* kind, const std::vector<G
 
 void writeDarkFlightKml(std::ostream& out, const DarkFlightReport& r) {
   pugi::xml_document xml;
-  pugi::xml_node declaration = xml.append_child(pugi::node_declaration);
-  declaration.append_attribute("version") = "1.0";
-  declaration.append_attribute("encoding") = "UTF-8";
-  pugi::xml_node kml = xml.append_child("kml");
-  kml.append_attribute("xmlns") = "http://www.opengis.net/kml/2.2";
-  pugi::xml_node document = kml.append_child("Document");
+  pugi::xml_node document = beginKmlDocument(xml);
   addText(document, "name", "Dark flight");
   addText(document, "description", "Fall line: where stones of each mass land (WGS84). Ellipses hold 95% of the "
                                    "Monte Carlo landings of their mass.");

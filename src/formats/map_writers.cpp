@@ -13,6 +13,7 @@
 
 #include "earth/geoid.hpp"
 #include "formats/photometry_writers.hpp"
+#include "formats/kml.hpp"
 #include "trajectory/time.hpp"
 
 namespace sightline {
@@ -520,12 +521,7 @@ void addKmlLinesOfSight(pugi::xml_node document, const Event& event, const Solut
 void writeKml(std::ostream& out, const Event& event, const Solution& solution, const OutputContext& context) {
   const Geoid* geoid = context.geoid;
   pugi::xml_document xml;
-  pugi::xml_node declaration = xml.append_child(pugi::node_declaration);
-  declaration.append_attribute("version") = "1.0";
-  declaration.append_attribute("encoding") = "UTF-8";
-  pugi::xml_node kml = xml.append_child("kml");
-  kml.append_attribute("xmlns") = "http://www.opengis.net/kml/2.2";
-  pugi::xml_node document = kml.append_child("Document");
+  pugi::xml_node document = beginKmlDocument(xml);
   const std::string title = event.name.empty() ? context.source : event.name;
   addKmlHeader(document, solution, context, title.empty() ? std::string("Fireball") : title);
   addKmlStations(document, event, geoid);
